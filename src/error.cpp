@@ -1,0 +1,45 @@
+// The log module: one stdio stream, flushed after every message so that
+// the file holds everything up to a crash or an exit(1).
+#include "error.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "main.h"
+
+static FILE* ErrorLog;
+
+bool InitErrorLog()
+{
+    // Deliberately reports whatever errno holds: it marks every start on
+    // standard error.
+    perror("Trying to init Logfile!\n");
+    ErrorLog = fopen("log.txt", "w");
+    if (ErrorLog == NULL) {
+        perror("Can't init Logfile!\n");
+        exit(1);
+    }
+    Log((char*)"%s V%s -- Log Init...\n\n", AppTitle, AppVersion);
+    return true;
+}
+
+int Log(char* szFormat, ...)
+{
+    if (ErrorLog == NULL)
+        return 0;
+    va_list Args;
+    va_start(Args, szFormat);
+    vfprintf(ErrorLog, szFormat, Args);
+    va_end(Args);
+    fflush(ErrorLog);
+    return 0;
+}
+
+void CloseErrorLog()
+{
+    Log((char*)"\n-- Closing Log...\n");
+    if (ErrorLog != NULL)
+        fclose(ErrorLog);
+    ErrorLog = NULL;
+}
