@@ -1,0 +1,85 @@
+// A probe scene for the shell: it defines the five hooks and writes one line
+// a call to "probe.txt" in the working directory, flushed at once, so a test
+// can read what the shell did and when. Knobs, read from the environment:
+//   PROBE_INIT_MS     sleep this long inside Initialize
+//   PROBE_QUIT_AFTER  call TerminateApplication in that frame's Update
+//   PROBE_FAIL        "InitGL" or "Initialize": that hook returns false
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "main.h"
+
+static FILE* Probe;
+static int Frames;
+
+static void Record(const char* Format, ...) __attribute__((format(printf, 1, 2)));
+static void Record(const char* Format, ...)
+{
+    if (Probe == NULL)
+        Probe = fopen("probe.txt", "w");
+    va_list Args;
+    va_start(Args, Format);
+    vfprintf(Probe, Format, Args);
+    va_end(Args);
+    fflush(Probe);
+}
+
+static int Knob(const char* Name)
+{
+    const char* V = getenv(Name);
+    return V != NULL ? atoi(V) : 0;
+}
+
+static bool Fails(const char* Hook)
+{
+    const char* V = getenv("PROBE_FAIL");
+    return V != NULL && strcmp(V, Hook) == 0;
+}
+
+// Whether every pixel of the 2D layer is zero: transparent black.
+static bool LayerIsClear(SDL_Surface* S)
+{
+    for (int Y = 0; Y < S->h; Y++)
+        for (int X = 0; X < S->pitch; X++)
+            if (((Uint8*)S->pixels)[Y * S->pitch + X] != 0)
+                return false;
+    return true;
+}
+
+bool InitGL(SDL_Surface* S)
+{
+    Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", SDL_GetTicks(), (void*)S,
+           S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
+    return !Fails("InitGL");
+}
+
+bool Initialize()
+{
+    Record("Initialize ticks=%u\n", SDL_GetTicks());
+    AppStatus.Visible = AppStatus.MouseFocus = AppStatus.KeyboardFocus = true;
+    SDL_Delay((Uint32)Knob("PROBE_INIT_MS"));
+    return !Fails("Initialize");
+}
+
+void Update(Uint32 Milliseconds, Uint8* Keys)
+{
+    Frames++;
+    Record("Update frame=%d ms=%u ticks=%u keys=%d shift=%d visible=%d mouse=%d keyboard=%d\n",
+           Frames, Milliseconds, SDL_GetTicks(), Keys != NULL,
+           Keys != NULL && Keys[SDLK_LSHIFT], AppStatus.Visible, AppStatus.MouseFocus,
+           AppStatus.KeyboardFocus);
+    if (Frames == Knob("PROBE_QUIT_AFTER"))
+        TerminateApplication();
+}
+
+void Draw(SDL_Surface* Screen)
+{
+    Record("Draw frame=%d screen=%p\n", Frames, (void*)Screen);
+}
+
+void Deinitialize()
+{
+    Record("Deinitialize\n");
+}

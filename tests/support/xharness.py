@@ -1,0 +1,182 @@
+"""Process-level test helpers: a private Xvfb server, the program run in a
+scratch directory with its own copy of the assets, and the X11 actions a
+person would take (keys, closing, iconifying, focus) plus screenshots."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from Xlib import X, XK, display, protocol
+from Xlib.ext import xtest
+
+SOURCE = os.environ.get("PELLACORN_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
+PROGRAM = os.environ.get("PELLACORN", os.path.join(SOURCE, "build", "Pellacorn"))
+PROBE = os.environ.get("PELLACORN_PROBE", os.path.join(SOURCE, "build", "tests", "pellacorn_probe"))
+ASSETS = ["Zarn_Icon.bmp", "data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title.bmp",
+          "data/lktheme.mod"]
+TITLE = "Zarn OpenGL Basecode - SDL port by Quarnel"
+HEADER = TITLE + " V0.2 -- Log Init...\n\n"
+CLOSING = "\n-- Closing Log...\n"
+
+
+class Xvfb:
+    """An X server on a free display, found by Xvfb itself (-displayfd)."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-noreset", "-nolisten", "tcp",
+             "-screen", "0", "1024x768x24"],
+            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read, "rb") as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode()
+        self.x = display.Display(self.name)
+
+    def stop(self):
+        self.x.close()
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
+def scratch(omit=(), files=None):
+    """A temporary working directory with the assets, less those in omit;
+    files maps a relative path to bytes to write there instead."""
+    root = tempfile.mkdtemp(prefix="pellacorn-")
+    os.mkdir(os.path.join(root, "data"))
+    for name in ASSETS:
+        if name not in omit:
+            shutil.copy(os.path.join(SOURCE, name), os.path.join(root, name))
+    for name, data in (files or {}).items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data)
+    return root
+
+
+class Run:
+    """The program started in a directory, with only the environment given."""
+
+    def __init__(self, cwd, server=None, program=PROGRAM, audio="dummy", env=None):
+        self.cwd = cwd
+        environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin")}
+        if server is not None:
+            environment["DISPLAY"] = server.name
+        if audio is not None:
+            environment["SDL_AUDIODRIVER"] = audio
+        environment.update(env or {})
+        self.proc = subprocess.Popen(
+            [program], cwd=cwd, env=environment, stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, text=True,
+            preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+        self.stdout = self.stderr = ""
+
+    def wait(self, timeout=20):
+        try:
+            self.stdout, self.stderr = self.proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.stdout, self.stderr = self.proc.communicate()
+            raise
+        return self.proc.returncode
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.communicate()
+
+    def read(self, name):
+        path = os.path.join(self.cwd, name)
+        if not os.path.exists(path):
+            return ""
+        with open(path, errors="replace") as f:
+            return f.read()
+
+    def log(self):
+        return self.read("log.txt")
+
+    def cpu_seconds(self):
+        with open("/proc/%d/stat" % self.proc.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def find_window(server, title=TITLE, timeout=15.0, run=None):
+    """The top-level window whose name is title, or None after timeout."""
+    deadline = time.time() + timeout
+    root = server.x.screen().root
+    while time.time() < deadline:
+        for child in root.query_tree().children:
+            try:
+                if child.get_wm_name() == title:
+                    return child
+            except Exception:
+                pass
+        if run is not None and run.proc.poll() is not None:
+            return None
+        time.sleep(0.05)
+    return None
+
+
+def wait_for(condition, timeout=10.0):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def focus(server, window):
+    window.set_input_focus(X.RevertToParent, X.CurrentTime)
+    server.x.sync()
+
+
+def hold_key(server, name, seconds=0.4):
+    """Press and hold a key across several frames, then release it."""
+    code = server.x.keysym_to_keycode(XK.string_to_keysym(name))
+    xtest.fake_input(server.x, X.KeyPress, code)
+    server.x.sync()
+    time.sleep(seconds)
+    xtest.fake_input(server.x, X.KeyRelease, code)
+    server.x.sync()
+
+
+def close(server, window):
+    """What a window manager sends when the user closes the window."""
+    protocols = server.x.intern_atom("WM_PROTOCOLS")
+    delete = server.x.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event)
+    server.x.sync()
+
+
+def screenshot(server, window, width=640, height=480):
+    """The window's pixels as rows of (r, g, b) tuples."""
+    image = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
+    data = image.data
+    return [[(data[(y * width + x) * 4 + 2], data[(y * width + x) * 4 + 1],
+              data[(y * width + x) * 4]) for x in range(width)] for y in range(height)]
+
+
+def bmp24(width, height, pixel):
+    """A 24-bit BMP whose colour at (x, y) is pixel(x, y) = (r, g, b)."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in reversed(range(height)):
+        row = bytearray()
+        for x in range(width):
+            r, g, b = pixel(x, y)
+            row += bytes((b, g, r))
+        rows.append(bytes(row) + b"\0" * (stride - width * 3))
+    body = b"".join(rows)
+    header = b"BM" + (54 + len(body)).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little")
+    info = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
+    info += (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + b"\0" * 24
+    return header + info + body
