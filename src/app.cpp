@@ -74,8 +74,7 @@ bool Initialize()
     // Pure black is transparent; RLE lets each blit skip it cheaply.
     SDL_Surface* Logos[] = {Zarn_Logo, SDL_Logo, QN_Logo};
     for (SDL_Surface* Logo : Logos)
-        SDL_SetColorKey(Logo, SDL_SRCCOLORKEY | SDL_RLEACCEL,
-                        SDL_MapRGB(Logo->format, 0, 0, 0));
+        SDL_SetColorKey(Logo, SDL_SRCCOLORKEY | SDL_RLEACCEL, SDL_MapRGB(Logo->format, 0, 0, 0));
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == -1) {
         Log((char*)"Could not initialize audio subsystem: %s\n", SDL_GetError());
@@ -204,18 +203,15 @@ void Draw2D(SDL_Surface* S)
     EraseLogo(S, &src2);
     Ix = (Sint16)(Ix + IxOff);
     src2.x = Ix;
-    src2.y = ToSint16(sin((double)Ly) * 170.0 +
-                      (double)((SDL_Logo->h + ScreenHeight) / 2) - 80.0);
+    src2.y = ToSint16(sin((double)Ly) * 170.0 + (double)((SDL_Logo->h + ScreenHeight) / 2) - 80.0);
     if (Ix > ScreenWidth - SDL_Logo->w || Ix < 0)
         IxOff = (Sint16)-IxOff;
     BlitLogo(S, SDL_Logo, &src2);
 
     // Third logo: a curve traced by the two phases.
     EraseLogo(S, &src3);
-    src3.x = ToSint16(sin((double)Lx) * 170.0 +
-                      (double)((QN_Logo->w + ScreenWidth) / 2) - 106.0);
-    src3.y = ToSint16(cos((double)Ly) * 170.0 +
-                      (double)((QN_Logo->h + ScreenHeight) / 2) - 80.0);
+    src3.x = ToSint16(sin((double)Lx) * 170.0 + (double)((QN_Logo->w + ScreenWidth) / 2) - 106.0);
+    src3.y = ToSint16(cos((double)Ly) * 170.0 + (double)((QN_Logo->h + ScreenHeight) / 2) - 80.0);
     BlitLogo(S, QN_Logo, &src3);
 }
 

@@ -29,5 +29,9 @@ if [ "$needed" != "$want" ]; then
     echo "$needed"
     status=1
 fi
+if ! nm -u "$obj" | grep -q __assert_fail; then
+    echo "the assertion in Draw was compiled out"
+    status=1
+fi
 [ $status -eq 0 ] && echo "app.o defines $(echo "$defined" | wc -l) names and needs:" $needed
 exit $status

@@ -16,7 +16,8 @@
 #include "module.h"
 #include "score.h"
 
-namespace {
+namespace
+{
 
 std::vector<Uint8> ReadFile(const std::string& Path)
 {
@@ -34,7 +35,7 @@ bool BorderIsTransparent(SDL_Surface* S)
         for (int Y : {0, S->h - 1}) {
             Uint32 P = 0;
             memcpy(&P, (Uint8*)S->pixels + Y * S->pitch + X * S->format->BytesPerPixel,
-                   S->format->BytesPerPixel);
+                S->format->BytesPerPixel);
             Uint8 R, G, B;
             SDL_GetRGB(P, S->format, &R, &G, &B);
             Clear = Clear && R == 0 && G == 0 && B == 0;
@@ -49,12 +50,12 @@ TEST(Assets, TheLogosLoadAtTheirSizesOnATransparentGround)
         const char* Path;
         int W, H;
     } Logos[] = {{"data/logo.gif", 300, 80}, {"data/SDL_Title.bmp", 360, 44},
-                 {"data/QN_Title.bmp", 130, 130}};
+        {"data/QN_Title.bmp", 130, 130}};
     for (const Logo& L : Logos) {
         SCOPED_TRACE(L.Path);
         SDL_Surface* S = std::string(L.Path).find(".gif") != std::string::npos
-                             ? IMG_Load(L.Path)
-                             : SDL_LoadBMP(L.Path);
+            ? IMG_Load(L.Path)
+            : SDL_LoadBMP(L.Path);
         ASSERT_NE(S, nullptr) << SDL_GetError();
         EXPECT_EQ(S->w, L.W);
         EXPECT_EQ(S->h, L.H);
@@ -156,20 +157,22 @@ void ExpectRejected(const std::string& Text, const std::string& Message)
 TEST(Score, MalformedScoresAreRejectedNamingTheLine)
 {
     ExpectRejected(Header() + "00 | H-2 01 ... | --- .. ... | --- .. ... | --- .. ...\n",
-                   "t.score:5: bad note 'H-2' (C-1 to B-3, or ---)");
+        "t.score:5: bad note 'H-2' (C-1 to B-3, or ---)");
     ExpectRejected(Header() + "00 | C-2 02 ... | --- .. ... | --- .. ... | --- .. ...\n",
-                   "t.score:5: unknown instrument '02'");
+        "t.score:5: unknown instrument '02'");
     ExpectRejected(Header() + "00 | C-2 01 G00 | --- .. ... | --- .. ... | --- .. ...\n",
-                   "t.score:5: bad effect 'G00' (three hex digits, or ...)");
-    ExpectRejected(Header() + "\n00 | C-2 01 ... | --- .. ...\n", "t.score:6: a row needs four cells");
-    ExpectRejected(Header() + "05 | --- .. ... | --- .. ... | --- .. ... | --- .. ...\n"
-                              "03 | --- .. ... | --- .. ... | --- .. ... | --- .. ...\n",
-                   "t.score:6: rows must go up within a pattern");
+        "t.score:5: bad effect 'G00' (three hex digits, or ...)");
+    ExpectRejected(
+        Header() + "\n00 | C-2 01 ... | --- .. ...\n", "t.score:6: a row needs four cells");
+    ExpectRejected(Header()
+            + "05 | --- .. ... | --- .. ... | --- .. ... | --- .. ...\n"
+              "03 | --- .. ... | --- .. ... | --- .. ... | --- .. ...\n",
+        "t.score:6: rows must go up within a pattern");
     ExpectRejected(Header() + "64 | --- .. ... | --- .. ... | --- .. ... | --- .. ...\n",
-                   "t.score:5: unknown line '64'");
+        "t.score:5: unknown line '64'");
     ExpectRejected("instrument 1 flute 64\n", "t.score:1: unknown voice 'flute'");
     ExpectRejected("title t\ninstrument 1 bass 64\norder 1\npattern 0\n",
-                   "t.score:5: the order names pattern 1, which is not written");
+        "t.score:5: the order names pattern 1, which is not written");
     ExpectRejected("title t\n", "t.score:2: the score has no pattern");
 }
 
@@ -177,9 +180,10 @@ TEST(Score, SharpsAreNotesAndCommentsAreIgnored)
 {
     Song S;
     std::string Error;
-    ASSERT_TRUE(ParseScore(Header() + "# a comment\n02 | C#2 01 037 | --- .. ... | --- .. ... "
-                                      "| --- .. ... # trailing\n",
-                           "t.score", &S, &Error))
+    ASSERT_TRUE(ParseScore(Header()
+            + "# a comment\n02 | C#2 01 037 | --- .. ... | --- .. ... "
+              "| --- .. ... # trailing\n",
+        "t.score", &S, &Error))
         << Error;
     const Cell& C = S.Patterns[0].Cells[2][0];
     EXPECT_EQ(C.Period, 404);
@@ -194,15 +198,15 @@ TEST(Score, TheModuleLaysOutCellsAsTrackersReadThem)
     std::string Error;
     ASSERT_TRUE(ParseScore("title t\ninstrument 17 lead 40\norder 0 0\npattern 0\n"
                            "63 | --- .. ... | --- .. ... | --- .. ... | A-3 17 C20\n",
-                           "t.score", &S, &Error))
+        "t.score", &S, &Error))
         << Error;
     std::vector<uint8_t> M = BuildModule(S);
-    EXPECT_EQ(M[950], 2);                       // song length
-    EXPECT_EQ(M[20 + 16 * 30 + 25], 40);        // instrument 17's volume
-    size_t Cell = 1084 + (63 * 4 + 3) * 4;      // row 63, channel 4
-    EXPECT_EQ(M[Cell], 0x10);                   // instrument high nibble, period 120 >> 8
-    EXPECT_EQ(M[Cell + 1], 127);
-    EXPECT_EQ(M[Cell + 2], 0x1C);               // instrument low nibble, effect C
+    EXPECT_EQ(M[950], 2);                  // song length
+    EXPECT_EQ(M[20 + 16 * 30 + 25], 40);   // instrument 17's volume
+    size_t Cell = 1084 + (63 * 4 + 3) * 4; // row 63, channel 4
+    EXPECT_EQ(M[Cell], 0x10);              // instrument high nibble, period 120 >> 8
+    EXPECT_EQ(M[Cell + 1], 127);
+    EXPECT_EQ(M[Cell + 2], 0x1C);          // instrument low nibble, effect C
     EXPECT_EQ(M[Cell + 3], 0x20);
 }
 

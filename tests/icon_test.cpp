@@ -22,7 +22,8 @@ extern "C" void __wrap_SDL_WM_SetIcon(SDL_Surface* Icon, Uint8* Mask)
     GivenMask.assign(Mask, Mask + Icon->w * Icon->h / 8);
 }
 
-namespace {
+namespace
+{
 
 using Pixels = std::vector<std::pair<int, int>>; // (row, column)
 
@@ -72,7 +73,8 @@ std::vector<Uint8> ExpectedMask(int W, int H, const Pixels& Set)
     return M;
 }
 
-class Icon : public ::testing::Test {
+class Icon : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -81,7 +83,10 @@ protected:
         GivenIcon = nullptr;
         GivenMask.clear();
     }
-    SDL_Surface* Load(const std::string& Path) { return SetUpIcon((char*)Path.c_str()); }
+    SDL_Surface* Load(const std::string& Path)
+    {
+        return SetUpIcon((char*)Path.c_str());
+    }
 };
 
 TEST_F(Icon, TheMaskShowsEveryPixelThatDiffersFromTheTopLeft)
@@ -131,10 +136,12 @@ TEST_F(Icon, UnsuitableFilesAreRefusedWithTheirLogLine)
         {WriteTrueColour("wide24.bmp", 36, 32), "Icon width must be a multiple of 8\n"},
         {WriteTrueColour("deep.bmp", 32, 32), "Icon file must have a palette.\n"},
         // A header that claims a 0 x 0, 8-bit image.
-        {WriteText("empty.bmp", std::string("BM\x3e\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0"
-                                            "\0\0\0\0\0\0\0\0\x01\0\x08\0\0\0\0\0",
-                                            34) + std::string(28, '\0')),
-         "Unable to load icon: "},
+        {WriteText("empty.bmp",
+             std::string("BM\x3e\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0"
+                         "\0\0\0\0\0\0\0\0\x01\0\x08\0\0\0\0\0",
+                 34)
+                 + std::string(28, '\0')),
+            "Unable to load icon: "},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Path);

@@ -12,7 +12,8 @@
 
 #include "error.h"
 
-namespace {
+namespace
+{
 
 const std::string Header = "Zarn OpenGL Basecode - SDL port by Quarnel V0.2 -- Log Init...\n\n";
 
@@ -30,7 +31,8 @@ bool LogExists()
     return stat("log.txt", &St) == 0;
 }
 
-class ErrorLog : public ::testing::Test {
+class ErrorLog : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -70,14 +72,17 @@ TEST_F(ErrorLog, MessagesStandBetweenHeaderAndClosingLineAndReachTheFileAtOnce)
     Log((char*)"run on ");
     Log((char*)"into the next %d\n", 2);
     CloseErrorLog();
-    EXPECT_EQ(ReadLog(), Header + "Unable to toggle fullscreen: no reason\n"
-                                  "run on into the next 2\n"
-                                  "\n-- Closing Log...\n");
+    EXPECT_EQ(ReadLog(),
+        Header
+            + "Unable to toggle fullscreen: no reason\n"
+              "run on into the next 2\n"
+              "\n-- Closing Log...\n");
 }
 
 TEST_F(ErrorLog, ASecondRunOverwritesTheFirst)
 {
-    std::ofstream("log.txt") << "an old run's log, much longer than the new one\n" << std::string(500, 'x');
+    std::ofstream("log.txt") << "an old run's log, much longer than the new one\n"
+                             << std::string(500, 'x');
     testing::internal::CaptureStderr();
     InitErrorLog();
     testing::internal::GetCapturedStderr();
@@ -102,7 +107,7 @@ TEST_F(ErrorLog, ALogThatCannotBeCreatedEndsTheProcessWithBothMessages)
 {
     ASSERT_EQ(mkdir("log.txt", 0755), 0);
     EXPECT_EXIT(InitErrorLog(), testing::ExitedWithCode(1),
-                "^Trying to init Logfile!\n: [^\n]*\nCan't init Logfile!\n: Is a directory\n$");
+        "^Trying to init Logfile!\n: [^\n]*\nCan't init Logfile!\n: Is a directory\n$");
 }
 
 } // namespace

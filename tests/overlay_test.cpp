@@ -13,10 +13,10 @@
 #include "test_shell.h"
 
 struct Call {
-    char Kind;    // 'F' fill, 'B' blit, 'U' update
-    SDL_Rect R;   // the rectangle as passed (before any clipping)
-    bool Null;    // no rectangle: the whole surface
-    int Count;    // rectangles in an update
+    char Kind;  // 'F' fill, 'B' blit, 'U' update
+    SDL_Rect R; // the rectangle as passed (before any clipping)
+    bool Null;  // no rectangle: the whole surface
+    int Count;  // rectangles in an update
 };
 static std::vector<Call> Calls;
 
@@ -26,32 +26,33 @@ int __real_SDL_UpperBlit(SDL_Surface* S, SDL_Rect* SR, SDL_Surface* D, SDL_Rect*
 
 int __wrap_SDL_FillRect(SDL_Surface* D, SDL_Rect* R, Uint32 C)
 {
-    Calls.push_back({'F', R ? *R : SDL_Rect{}, R == nullptr, 1});
+    Calls.push_back({'F', R ? *R : SDL_Rect {}, R == nullptr, 1});
     return __real_SDL_FillRect(D, R, C);
 }
 int __wrap_SDL_UpperBlit(SDL_Surface* S, SDL_Rect* SR, SDL_Surface* D, SDL_Rect* DR)
 {
-    Calls.push_back({'B', DR ? *DR : SDL_Rect{}, DR == nullptr || SR != nullptr, 1});
+    Calls.push_back({'B', DR ? *DR : SDL_Rect {}, DR == nullptr || SR != nullptr, 1});
     return __real_SDL_UpperBlit(S, SR, D, DR);
 }
 // Recorded only: the layer here is not a video surface, so there is
 // nothing to flush it to.
 void __wrap_SDL_UpdateRects(SDL_Surface*, int N, SDL_Rect* R)
 {
-    Calls.push_back({'U', N > 0 ? R[0] : SDL_Rect{}, R == nullptr, N});
+    Calls.push_back({'U', N > 0 ? R[0] : SDL_Rect {}, R == nullptr, N});
 }
 void __wrap_SDL_UpdateRect(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)
 {
-    Calls.push_back({'U', SDL_Rect{}, true, 1});
+    Calls.push_back({'U', SDL_Rect {}, true, 1});
 }
 int __wrap_SDL_Flip(SDL_Surface*)
 {
-    Calls.push_back({'U', SDL_Rect{}, true, 1});
+    Calls.push_back({'U', SDL_Rect {}, true, 1});
     return 0;
 }
 }
 
-namespace {
+namespace
+{
 
 const Uint32 Yellow = 0xFFFF00, Cyan = 0x00FFFF, Magenta = 0xFF00FF;
 SDL_Surface* Layer;
@@ -80,8 +81,8 @@ bool Same(const SDL_Rect& R, int X, int Y, int W, int H)
 
 std::string Show(const SDL_Rect& R)
 {
-    return std::to_string(R.x) + "," + std::to_string(R.y) + " " + std::to_string(R.w) + "x" +
-           std::to_string(R.h);
+    return std::to_string(R.x) + "," + std::to_string(R.y) + " " + std::to_string(R.w) + "x"
+        + std::to_string(R.h);
 }
 
 // Draw one frame and return the calls it made.
@@ -92,12 +93,13 @@ std::vector<Call> Frame()
     return Calls;
 }
 
-class Overlay : public ::testing::Test {
+class Overlay : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
-        Layer = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 32, 0x00FF0000, 0x0000FF00,
-                                     0x000000FF, 0xFF000000);
+        Layer = SDL_CreateRGBSurface(
+            SDL_SWSURFACE, 640, 480, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
         Zarn_Logo = MakeLogo(200, 50, Yellow);
         SDL_Logo = MakeLogo(120, 40, Cyan);
         QN_Logo = MakeLogo(100, 60, Magenta);
@@ -121,7 +123,7 @@ TEST_F(Overlay, TheFirstFrameErasesNothingAndStartsEachLogoAtItsOrigin)
     for (int I : {0, 3, 6})
         EXPECT_TRUE(Same(C[I].R, 0, 0, 0, 0)) << "empty erase " << Show(C[I].R);
     EXPECT_TRUE(Same(C[1].R, 0, 1, 200, 50)) << Show(C[1].R);
-    EXPECT_TRUE(Same(C[4].R, 1, 180, 120, 40)) << Show(C[4].R); // sin 0 = 0: 260 - 80
+    EXPECT_TRUE(Same(C[4].R, 1, 180, 120, 40)) << Show(C[4].R);   // sin 0 = 0: 260 - 80
     EXPECT_TRUE(Same(C[7].R, 264, 360, 100, 60)) << Show(C[7].R); // 370 - 106, 170 + 270 - 80
     EXPECT_EQ(Pixel(5, 5), 0xFF000000 | Yellow);
     EXPECT_EQ(Pixel(0, 0), 0u) << "the row above the first logo stays transparent";
@@ -243,7 +245,7 @@ TEST_F(Overlay, ASecondLogoWiderThanTheScreenJitters)
     std::vector<int> Xs;
     for (int F = 0; F < 4; F++)
         Xs.push_back(Frame()[4].R.x);
-    EXPECT_EQ(Xs, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(Xs, (std::vector<int> {1, 0, 1, 0}));
     SDL_FreeSurface(SDL_Logo);
     SDL_Logo = Normal;
 }
@@ -266,3 +268,9 @@ TEST_F(Overlay, AFarOutLxKeepsTheFirstLogoOffTheSurface)
 }
 
 } // namespace
+
+// The assertion in Draw holds in every build type, NDEBUG or not.
+TEST(DrawDeathTest, ANullScreenAbortsNamingIt)
+{
+    EXPECT_DEATH(Draw(nullptr), "Screen");
+}

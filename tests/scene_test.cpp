@@ -14,7 +14,8 @@
 #include "app.h"
 #include "test_shell.h"
 
-namespace {
+namespace
+{
 
 SDL_Surface* Window;
 bool InitializeResult;
@@ -24,7 +25,8 @@ struct Snapshot {
     Sint16 Ix, Iy, IxOff, IyOff;
 } AfterInitialize;
 
-class Scene : public ::testing::Test {
+class Scene : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -143,7 +145,7 @@ TEST_F(Scene, ALongPauseMovesLxFarThenItComesBackAtTheNormalRate)
 
 TEST_F(Scene, KeysAreReadLiveEveryFrame)
 {
-    std::array<Uint8, SDLK_LAST> Keys{};
+    std::array<Uint8, SDLK_LAST> Keys {};
     Update(10, Keys.data());
     EXPECT_EQ(ServiceCalls, "");
 
@@ -170,7 +172,7 @@ using Mat = std::array<double, 16>; // column-major, as GL keeps it
 
 Mat Multiply(const Mat& A, const Mat& B)
 {
-    Mat R{};
+    Mat R {};
     for (int C = 0; C < 4; C++)
         for (int Row = 0; Row < 4; Row++)
             for (int K = 0; K < 4; K++)
@@ -197,7 +199,7 @@ Mat RotationX(double Degrees)
 
 std::array<double, 4> Apply(const Mat& M, double X, double Y, double Z)
 {
-    std::array<double, 4> R{};
+    std::array<double, 4> R {};
     for (int Row = 0; Row < 4; Row++)
         R[Row] = M[Row] * X + M[4 + Row] * Y + M[8 + Row] * Z + M[12 + Row];
     return R;
@@ -236,8 +238,8 @@ void CheckDraw3D(float Angle, float C1, float C2)
     // Each triangle's centroid, where it is nearest the eye, shows the
     // even mix of its red, green and blue corners.
     const double Focal = 1 / tan(M_PI / 8); // gluPerspective(45, 4/3, 1, 100)
-    const Mat Projection = {Focal * 3 / 4, 0, 0, 0, 0, Focal, 0, 0, 0, 0, -101.0 / 99, -1,
-                            0, 0, -200.0 / 99, 0};
+    const Mat Projection
+        = {Focal * 3 / 4, 0, 0, 0, 0, Focal, 0, 0, 0, 0, -101.0 / 99, -1, 0, 0, -200.0 / 99, 0};
     Mat M = Base;
     double BestZ = -1e9, BX = 0, BY = 0;
     for (int R1 = 0; R1 < 2; R1++) {

@@ -12,7 +12,8 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // A floating-point RGB picture; (0, 0, 0) is background.
 struct Canvas {
@@ -26,7 +27,7 @@ struct Colour {
 
 Canvas MakeCanvas(int W, int H)
 {
-    return Canvas{W, H, std::vector<float>((size_t)W * H * 3, 0.0f)};
+    return Canvas {W, H, std::vector<float>((size_t)W * H * 3, 0.0f)};
 }
 
 Colour Mix(Colour A, Colour B, float T)
@@ -58,8 +59,7 @@ Mask RenderText(const std::string& FontFile, int Size, const char* Text)
     Mask M;
     TTF_Font* Font = TTF_OpenFont(FontFile.c_str(), Size);
     if (Font == NULL) {
-        fprintf(stderr, "makeassets: cannot open font %s: %s\n", FontFile.c_str(),
-                TTF_GetError());
+        fprintf(stderr, "makeassets: cannot open font %s: %s\n", FontFile.c_str(), TTF_GetError());
         return M;
     }
     SDL_Color White = {255, 255, 255, 0};
@@ -97,8 +97,8 @@ void InkBox(const Mask& M, int* X0, int* Y0, int* X1, int* Y1)
 
 // Stamp text centred on (CX, CY) with a colour that depends on the pixel.
 template <typename Paint>
-bool StampText(Canvas& Cv, const std::string& FontFile, int Size, const char* Text,
-               float CX, float CY, int DX, int DY, Paint PaintAt)
+bool StampText(Canvas& Cv, const std::string& FontFile, int Size, const char* Text, float CX,
+    float CY, int DX, int DY, Paint PaintAt)
 {
     Mask M = RenderText(FontFile, Size, Text);
     if (M.w == 0)
@@ -114,8 +114,7 @@ bool StampText(Canvas& Cv, const std::string& FontFile, int Size, const char* Te
 }
 
 // Fill the shape Inside(x, y) with 4x4 supersampling for smooth edges.
-template <typename Inside, typename Paint>
-void FillShape(Canvas& Cv, Inside In, Paint PaintAt)
+template <typename Inside, typename Paint> void FillShape(Canvas& Cv, Inside In, Paint PaintAt)
 {
     for (int Y = 0; Y < Cv.h; Y++)
         for (int X = 0; X < Cv.w; X++) {
@@ -133,8 +132,8 @@ Uint8 ToByte(float V)
 
 bool SaveCanvasBMP(const Canvas& Cv, const std::string& Path)
 {
-    SDL_Surface* S = SDL_CreateRGBSurface(SDL_SWSURFACE, Cv.w, Cv.h, 24, 0x0000FF,
-                                          0x00FF00, 0xFF0000, 0);
+    SDL_Surface* S
+        = SDL_CreateRGBSurface(SDL_SWSURFACE, Cv.w, Cv.h, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
     if (S == NULL)
         return false;
     for (int Y = 0; Y < Cv.h; Y++) {
@@ -151,7 +150,7 @@ bool SaveCanvasBMP(const Canvas& Cv, const std::string& Path)
 }
 
 bool SaveIndexedGIF(const std::string& Path, int W, int H, const std::vector<GifByteType>& Pixels,
-                    const std::vector<GifColorType>& Palette)
+    const std::vector<GifColorType>& Palette)
 {
     int Error = 0;
     GifFileType* Gif = EGifOpenFileName(Path.c_str(), false, &Error);
@@ -160,8 +159,8 @@ bool SaveIndexedGIF(const std::string& Path, int W, int H, const std::vector<Gif
         return false;
     }
     ColorMapObject* Map = GifMakeMapObject(256, Palette.data());
-    bool Ok = EGifPutScreenDesc(Gif, W, H, 8, 0, Map) == GIF_OK &&
-              EGifPutImageDesc(Gif, 0, 0, W, H, false, NULL) == GIF_OK;
+    bool Ok = EGifPutScreenDesc(Gif, W, H, 8, 0, Map) == GIF_OK
+        && EGifPutImageDesc(Gif, 0, 0, W, H, false, NULL) == GIF_OK;
     for (int Y = 0; Ok && Y < H; Y++)
         Ok = EGifPutLine(Gif, (GifPixelType*)&Pixels[(size_t)Y * W], W) == GIF_OK;
     GifFreeMapObject(Map);
@@ -187,7 +186,7 @@ bool WriteWordmarkGIF(const std::string& Path, const std::string& FontFile)
         return T < 0.5f ? Mix(Top, Middle, T * 2.0f) : Mix(Middle, Bottom, T * 2.0f - 1.0f);
     };
 
-    std::vector<GifColorType> Palette(256, GifColorType{0, 0, 0});
+    std::vector<GifColorType> Palette(256, GifColorType {0, 0, 0});
     Palette[1] = {ToByte(Shadow.r), ToByte(Shadow.g), ToByte(Shadow.b)};
     for (int B = 0; B < Bands; B++)
         for (int L = 1; L <= Levels; L++) {
@@ -195,8 +194,7 @@ bool WriteWordmarkGIF(const std::string& Path, const std::string& FontFile)
             float K = L / (float)Levels;
             // Never pure black: that would punch a hole in the letter.
             Palette[2 + B * Levels + (L - 1)] = {std::max<Uint8>(1, ToByte(C.r * K)),
-                                                 std::max<Uint8>(1, ToByte(C.g * K)),
-                                                 std::max<Uint8>(1, ToByte(C.b * K))};
+                std::max<Uint8>(1, ToByte(C.g * K)), std::max<Uint8>(1, ToByte(C.b * K))};
         }
 
     Mask Text = RenderText(FontFile, 44, "PELLACORN");
@@ -245,9 +243,9 @@ bool WriteTitleStripBMP(const std::string& Path, const std::string& FontFile)
     auto Sweep = [&](int X, int) { return Mix(Left, Right, X / (Cv.w - 1.0f)); };
     const Colour Shade = {0.02f, 0.06f, 0.12f};
     if (!StampText(Cv, FontFile, 21, "FIXED-FUNCTION FOREVER", Cv.w / 2.0f, Cv.h / 2.0f, 2, 2,
-                   [&](int, int) { return Shade; }) ||
-        !StampText(Cv, FontFile, 21, "FIXED-FUNCTION FOREVER", Cv.w / 2.0f, Cv.h / 2.0f, 0, 0,
-                   Sweep))
+            [&](int, int) { return Shade; })
+        || !StampText(
+            Cv, FontFile, 21, "FIXED-FUNCTION FOREVER", Cv.w / 2.0f, Cv.h / 2.0f, 0, 0, Sweep))
         return false;
     for (int X = 4; X < Cv.w - 4; X++) {
         float Fade = std::min(1.0f, std::min(X - 4, Cv.w - 5 - X) / 40.0f);
@@ -266,20 +264,25 @@ bool WriteEmblemBMP(const std::string& Path, const std::string& FontFile)
     auto Radius = [&](float X, float Y) { return hypotf(X - C, Y - C); };
     const Colour Magenta = {1.0f, 0.25f, 0.75f}, Violet = {0.55f, 0.30f, 1.0f},
                  Disc = {0.05f, 0.04f, 0.13f}, Dot = {0.45f, 0.95f, 1.0f};
-    FillShape(Cv, [&](float X, float Y) { return Radius(X, Y) < 62.0f; },
-              [&](int X, int Y) { return Mix(Magenta, Violet, (X + Y) / 258.0f); });
-    FillShape(Cv, [&](float X, float Y) { return Radius(X, Y) < 50.0f; },
-              [&](int, int) { return Disc; });
-    FillShape(Cv, [&](float X, float Y) {
-                  for (int K = 0; K < 12; K++) {
-                      float A = K * 3.14159265f / 6.0f;
-                      if (hypotf(X - (C + 41.0f * cosf(A)), Y - (C + 41.0f * sinf(A))) < 2.6f)
-                          return true;
-                  }
-                  return false;
-              },
-              [&](int, int) { return Dot; });
-    auto Letters = [&](int, int Y) { return Mix(Colour{1, 1, 1}, Colour{1.0f, 0.85f, 0.4f}, (Y - 45) / 40.0f); };
+    FillShape(
+        Cv, [&](float X, float Y) { return Radius(X, Y) < 62.0f; },
+        [&](int X, int Y) { return Mix(Magenta, Violet, (X + Y) / 258.0f); });
+    FillShape(
+        Cv, [&](float X, float Y) { return Radius(X, Y) < 50.0f; }, [&](int, int) { return Disc; });
+    FillShape(
+        Cv,
+        [&](float X, float Y) {
+            for (int K = 0; K < 12; K++) {
+                float A = K * 3.14159265f / 6.0f;
+                if (hypotf(X - (C + 41.0f * cosf(A)), Y - (C + 41.0f * sinf(A))) < 2.6f)
+                    return true;
+            }
+            return false;
+        },
+        [&](int, int) { return Dot; });
+    auto Letters = [&](int, int Y) {
+        return Mix(Colour {1, 1, 1}, Colour {1.0f, 0.85f, 0.4f}, (Y - 45) / 40.0f);
+    };
     if (!StampText(Cv, FontFile, 40, "QN", C, C, 0, 0, Letters))
         return false;
     return SaveCanvasBMP(Cv, Path);
@@ -294,8 +297,8 @@ bool WriteIconBMP(const std::string& Path)
     SDL_Surface* S = SDL_CreateRGBSurface(SDL_SWSURFACE, N, N, 8, 0, 0, 0, 0);
     if (S == NULL)
         return false;
-    SDL_Color Colours[6] = {{0, 0, 0, 0},     {235, 40, 40, 0},  {40, 210, 70, 0},
-                            {50, 90, 240, 0}, {250, 250, 250, 0}, {255, 205, 60, 0}};
+    SDL_Color Colours[6] = {{0, 0, 0, 0}, {235, 40, 40, 0}, {40, 210, 70, 0}, {50, 90, 240, 0},
+        {250, 250, 250, 0}, {255, 205, 60, 0}};
     SDL_SetColors(S, Colours, 0, 6);
     const float AX = 16, AY = 2, BX = 2, BY = 29, CX = 29, CY = 29;
     for (int Y = 0; Y < N; Y++) {

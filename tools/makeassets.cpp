@@ -57,10 +57,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "makeassets: %s\n", TTF_GetError());
         return 1;
     }
-    bool Ok = WriteWordmarkGIF(Dir + "/data/logo.gif", Font) &&
-              WriteTitleStripBMP(Dir + "/data/SDL_Title.bmp", Font) &&
-              WriteEmblemBMP(Dir + "/data/QN_Title.bmp", Font) &&
-              WriteIconBMP(Dir + "/Zarn_Icon.bmp");
+    bool Ok = WriteWordmarkGIF(Dir + "/data/logo.gif", Font)
+        && WriteTitleStripBMP(Dir + "/data/SDL_Title.bmp", Font)
+        && WriteEmblemBMP(Dir + "/data/QN_Title.bmp", Font) && WriteIconBMP(Dir + "/Zarn_Icon.bmp");
     TTF_Quit();
     return Ok ? 0 : 1;
 }

@@ -9,7 +9,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 struct Sample {
     std::vector<double> Wave;
@@ -46,8 +47,8 @@ double Pulse(double Phase, double W, int N)
 {
     double V = 0;
     for (int K = 1; K <= N; K++)
-        V += 2.0 / (K * Pi) * sin(Pi * K * W) * cos(2 * Pi * K * (Phase - W / 2)) /
-             (1.0 + (K / 8.0) * (K / 8.0));
+        V += 2.0 / (K * Pi) * sin(Pi * K * W) * cos(2 * Pi * K * (Phase - W / 2))
+            / (1.0 + (K / 8.0) * (K / 8.0));
     return V;
 }
 

@@ -12,17 +12,18 @@
 
 #include <sstream>
 
-namespace {
+namespace
+{
 
 // Amiga periods for C-1 to B-3 at finetune 0.
-const int Periods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-                         428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-                         214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+const int Periods[36]
+    = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+        302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 
 bool ParseNote(const std::string& T, int* Period)
 {
-    static const std::string Names[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
-                                          "F#", "G-", "G#", "A-", "A#", "B-"};
+    static const std::string Names[12]
+        = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
     if (T == "---") {
         *Period = 0;
         return true;
@@ -61,8 +62,9 @@ bool ParseCell(const std::string& Text, const Song& S, Cell* C, std::string* Why
         *Why = "bad note '" + Note + "' (C-1 to B-3, or ---)";
         return false;
     }
-    if (Ins != ".." && (!ParseNumber(Ins, 10, 1, MaxInstruments, &C->Instrument) ||
-                        S.Instruments[C->Instrument].Kind.empty())) {
+    if (Ins != ".."
+        && (!ParseNumber(Ins, 10, 1, MaxInstruments, &C->Instrument)
+            || S.Instruments[C->Instrument].Kind.empty())) {
         *Why = "unknown instrument '" + Ins + "'";
         return false;
     }
@@ -122,8 +124,8 @@ bool ParseScore(const std::string& Text, const std::string& Name, Song* Out, std
         } else if (Word == "instrument") {
             int N, Volume;
             std::string Kind;
-            if (!(Words >> N >> Kind >> Volume) || N < 1 || N > MaxInstruments ||
-                Volume < 0 || Volume > 64)
+            if (!(Words >> N >> Kind >> Volume) || N < 1 || N > MaxInstruments || Volume < 0
+                || Volume > 64)
                 return Fail("expected 'instrument NUMBER VOICE VOLUME' (1-31, 0-64)");
             if (!IsVoice(Kind))
                 return Fail("unknown voice '" + Kind + "'");
@@ -163,8 +165,8 @@ bool ParseScore(const std::string& Text, const std::string& Name, Song* Out, std
                 if (!ParseCell(CellText, S, &S.Patterns.back().Cells[Row][Ch], &Why))
                     return Fail(Why);
             }
-            if (std::getline(Cells, CellText, '|') &&
-                CellText.find_first_not_of(" \t\r") != std::string::npos)
+            if (std::getline(Cells, CellText, '|')
+                && CellText.find_first_not_of(" \t\r") != std::string::npos)
                 return Fail("a row has only four cells");
         }
     }

@@ -51,7 +51,7 @@ static bool LayerIsClear(SDL_Surface* S)
 bool InitGL(SDL_Surface* S)
 {
     Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", SDL_GetTicks(), (void*)S,
-           S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
+        S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
     return !Fails("InitGL");
 }
 
@@ -67,9 +67,8 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
 {
     Frames++;
     Record("Update frame=%d ms=%u ticks=%u keys=%d shift=%d visible=%d mouse=%d keyboard=%d\n",
-           Frames, Milliseconds, SDL_GetTicks(), Keys != NULL,
-           Keys != NULL && Keys[SDLK_LSHIFT], AppStatus.Visible, AppStatus.MouseFocus,
-           AppStatus.KeyboardFocus);
+        Frames, Milliseconds, SDL_GetTicks(), Keys != NULL, Keys != NULL && Keys[SDLK_LSHIFT],
+        AppStatus.Visible, AppStatus.MouseFocus, AppStatus.KeyboardFocus);
     if (Frames == Knob("PROBE_QUIT_AFTER"))
         TerminateApplication();
 }

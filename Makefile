@@ -1,0 +1,44 @@
+# The two commands: "make run" builds and runs the demo, "make test" builds
+# and runs the whole test suite. Both first install whatever Debian
+# packages are missing.
+
+BUILD := build
+PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
+	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
+	libgl1-mesa-dri fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all run test build deps assets clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:$$missing"; \
+		$(SUDO) apt-get update && \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD)
+	cmake --build $(BUILD) -j $$(nproc)
+
+# On a desktop, the window opens here; without a display the demo runs for
+# a few seconds on a private X server.
+run: build
+	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/Pellacorn; \
+	else scripts/run-headless $(BUILD)/Pellacorn; fi
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $$(nproc)
+
+# Rewrite the committed logos, icon and module from tools/.
+assets: build
+	cmake --build $(BUILD) --target assets
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,169 @@
+"""The real shell with a probe scene linked in place of the demo scene. The
+probe writes a line for every hook call to probe.txt, so the tests see what
+the loop did and when: the hook order, the key table, elapsed times, hidden
+and focus states, and the end of the loop."""
+
+import re
+import shutil
+import time
+import unittest
+
+from support.xharness import (CLOSING, HEADER, PROBE, Run, Xvfb, close, find_window, focus,
+                              hold_key, scratch, wait_for)
+
+
+def parse(text):
+    """The probe's lines as (hook, {field: value}) pairs."""
+    calls = []
+    for line in text.splitlines():
+        hook, *fields = line.split()
+        calls.append((hook, dict(f.split("=", 1) for f in fields)))
+    return calls
+
+
+def updates(calls):
+    return [fields for hook, fields in calls if hook == "Update"]
+
+
+class ShellLoop(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Xvfb()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.runs = []
+
+    def tearDown(self):
+        for run in self.runs:
+            run.kill()
+            shutil.rmtree(run.cwd, ignore_errors=True)
+
+    def start(self, **env):
+        run = Run(scratch(), self.server, program=PROBE, env={k: str(v) for k, v in env.items()})
+        self.runs.append(run)
+        window = find_window(self.server, run=run)
+        return run, window
+
+    def calls(self, run):
+        return parse(run.read("probe.txt"))
+
+    def frames(self, run):
+        return len(updates(self.calls(run)))
+
+    def wait_frames(self, run, count):
+        start = self.frames(run)
+        self.assertTrue(wait_for(lambda: self.frames(run) >= start + count), "frames stopped")
+
+    def finish(self, run, window):
+        close(self.server, window)
+        self.assertEqual(run.wait(), 0, run.log())
+        self.assertTrue(run.log().endswith(CLOSING), run.log())
+        return self.calls(run)
+
+    def test_hooks_run_in_order_and_each_frame_is_update_then_draw(self):
+        run, window = self.start()
+        self.wait_frames(run, 20)
+        calls = self.finish(run, window)
+        hooks = [hook for hook, _ in calls]
+        self.assertEqual(hooks[:2], ["InitGL", "Initialize"])
+        self.assertEqual(hooks[-1], "Deinitialize")
+        self.assertEqual(hooks.count("Deinitialize"), 1)
+        frames = hooks[2:-1]
+        self.assertEqual(frames, ["Update", "Draw"] * (len(frames) // 2))
+        screens = {fields["screen"] for hook, fields in calls if "screen" in fields}
+        self.assertEqual(len(screens), 1, "InitGL and every Draw get the same Screen")
+        self.assertNotIn("(nil)", screens)
+
+    def test_the_2d_layer_has_alpha_and_starts_transparent(self):
+        run, window = self.start()
+        init = self.calls(run)[0][1]
+        self.assertEqual(init["bpp"], "32")
+        self.assertNotEqual(int(init["amask"], 16), 0)
+        self.assertEqual(init["clear"], "1")
+        self.finish(run, window)
+
+    def test_keys_stay_null_until_the_first_key_press_then_follow_the_keyboard(self):
+        run, window = self.start()
+        self.wait_frames(run, 20)
+        self.assertTrue(all(u["keys"] == "0" for u in updates(self.calls(run))))
+        focus(self.server, window)
+        start = self.frames(run)
+        hold_key(self.server, "Shift_L", 0.4)
+        self.wait_frames(run, 20)
+        later = updates(self.calls(run))[start:]
+        self.assertIn("1", [u["shift"] for u in later], "the held key was seen")
+        self.assertEqual(later[-1]["keys"], "1", "the table stays set")
+        self.assertEqual(later[-1]["shift"], "0", "and follows the release")
+        self.finish(run, window)
+
+    def test_elapsed_times_add_up_to_the_time_since_the_timer_started(self):
+        run, window = self.start(PROBE_INIT_MS=300)
+        self.wait_frames(run, 50)
+        calls = self.finish(run, window)
+        frames = updates(calls)
+        self.assertGreaterEqual(int(frames[0]["ms"]), 300, "the first frame covers Initialize")
+        started = int(calls[0][1]["ticks"])  # InitGL follows the timer at once
+        total = sum(int(u["ms"]) for u in frames)
+        self.assertLessEqual(abs(total - (int(frames[-1]["ticks"]) - started)), 3)
+        self.assertTrue(all(0 <= int(u["ms"]) < 1000 for u in frames[1:]))
+
+    def test_no_frame_while_hidden_and_the_long_interval_after_restore(self):
+        run, window = self.start()
+        self.wait_frames(run, 20)
+        window.unmap()
+        self.server.x.sync()
+        time.sleep(0.3)
+        hidden = self.frames(run)
+        time.sleep(1.2)
+        self.assertEqual(self.frames(run), hidden, "no frame while iconified")
+        window.map()
+        self.server.x.sync()
+        self.wait_frames(run, 5)
+        first = updates(self.calls(run))[hidden]
+        self.assertGreaterEqual(int(first["ms"]), 1200)
+        self.finish(run, window)
+
+    def test_focus_changes_only_set_the_flags(self):
+        run, window = self.start()
+        focus(self.server, window)
+        self.server.x.screen().root.warp_pointer(100, 100)
+        self.server.x.sync()
+        self.wait_frames(run, 20)
+        self.assertEqual(updates(self.calls(run))[-1]["keyboard"], "1")
+        self.server.x.set_input_focus(self.server.x.screen().root, 0, 0)
+        self.server.x.screen().root.warp_pointer(900, 700)  # outside the window
+        self.server.x.sync()
+        self.wait_frames(run, 20)
+        last = updates(self.calls(run))[-1]
+        self.assertEqual((last["keyboard"], last["mouse"], last["visible"]), ("0", "0", "1"))
+        focus(self.server, window)
+        self.server.x.screen().root.warp_pointer(100, 100)
+        self.server.x.sync()
+        self.wait_frames(run, 20)
+        last = updates(self.calls(run))[-1]
+        self.assertEqual((last["keyboard"], last["mouse"]), ("1", "1"))
+        self.finish(run, window)
+
+    def test_terminate_application_lets_the_frame_finish_and_draws_no_more(self):
+        run, window = self.start(PROBE_QUIT_AFTER=5)
+        self.assertEqual(run.wait(), 0)
+        hooks = [(hook, fields.get("frame")) for hook, fields in self.calls(run)]
+        self.assertEqual(hooks[-3:], [("Update", "5"), ("Draw", "5"), ("Deinitialize", None)])
+        self.assertEqual(run.log(), HEADER + CLOSING)
+
+    def test_a_failing_hook_ends_start_up_with_its_line(self):
+        for hook, line in [("InitGL", "Can't init GL: "), ("Initialize", "App init failed: ")]:
+            with self.subTest(hook=hook):
+                run, _ = self.start(PROBE_FAIL=hook)
+                self.assertEqual(run.wait(), 1)
+                self.assertTrue(run.log().startswith(HEADER + line), run.log())
+                self.assertNotIn("Deinitialize", run.read("probe.txt"))
+                self.assertNotIn("Update", run.read("probe.txt"))
+
+
+if __name__ == "__main__":
+    unittest.main()
