@@ -8,6 +8,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -105,7 +106,7 @@ TEST(Assets, TheModuleIsAFourChannelMKModuleOfTheRightLength)
 
 TEST(Assets, TheModulePlaysRealSignal)
 {
-    std::string Capture = testing::TempDir() + "lktheme.raw";
+    std::string Capture = testing::TempDir() + "lktheme-" + std::to_string(getpid()) + ".raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", Capture.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "20", 1);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <array>
 #include <string>
@@ -275,7 +276,7 @@ TEST_F(Scene, Draw3DDrawsTheFigureWhereTheMatricesPutIt)
 // A short 440 Hz tone at the mixer's own format.
 std::string WriteTone(const char* Name)
 {
-    std::string Path = testing::TempDir() + Name;
+    std::string Path = testing::TempDir() + std::to_string(getpid()) + Name;
     const int Rate = 22060, Frames = Rate / 2;
     FILE* F = fopen(Path.c_str(), "wb");
     auto U32 = [&](Uint32 V) { fwrite(&V, 4, 1, F); };

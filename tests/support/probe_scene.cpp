@@ -50,8 +50,9 @@ static bool LayerIsClear(SDL_Surface* S)
 
 bool InitGL(SDL_Surface* S)
 {
-    Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", SDL_GetTicks(), (void*)S,
-        S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
+    Uint32 Ticks = SDL_GetTicks(); // before the scan, which takes a while
+    Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", Ticks, (void*)S,
+           S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
     return !Fails("InitGL");
 }
 

@@ -65,6 +65,10 @@ class Run:
     def __init__(self, cwd, server=None, program=PROGRAM, audio="dummy", env=None):
         self.cwd = cwd
         environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin")}
+        # A sanitizer build's settings pass through; nothing else does.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+            if name in os.environ:
+                environment[name] = os.environ[name]
         if server is not None:
             environment["DISPLAY"] = server.name
         if audio is not None:
