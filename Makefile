@@ -5,10 +5,11 @@
 BUILD := build
 PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
-	libgl1-mesa-dri fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib
+	libgl1-mesa-dri libpng-dev fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib \
+	python3-pil dpkg-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all run test build deps assets clean
+.PHONY: all run test build deps assets package clean
 
 all: build
 
@@ -31,7 +32,7 @@ build: deps
 # a few seconds on a private X server.
 run: build
 	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/Pellacorn; \
-	else scripts/run-headless $(BUILD)/Pellacorn; fi
+	else scripts/run-headless $(BUILD)/Pellacorn $(BUILD)/libpellacorn_spy.so out; fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $$(nproc)
@@ -42,3 +43,7 @@ assets: build
 
 clean:
 	rm -rf $(BUILD)
+
+# A Debian package of the installed program, in build/.
+package: build
+	cd $(BUILD) && cpack

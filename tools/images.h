@@ -9,5 +9,7 @@ bool WriteWordmarkGIF(const std::string& Path, const std::string& FontFile);
 bool WriteTitleStripBMP(const std::string& Path, const std::string& FontFile);
 bool WriteEmblemBMP(const std::string& Path, const std::string& FontFile);
 bool WriteIconBMP(const std::string& Path);
+// The desktop icon: the same design, smooth-shaded, Size x Size with alpha.
+bool WriteIconPNG(const std::string& Path, int Size);
 
 #endif

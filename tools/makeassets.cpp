@@ -3,9 +3,11 @@
 //   OUTDIR/Zarn_Icon.bmp and OUTDIR/data/{logo.gif, SDL_Title.bmp,
 //   QN_Title.bmp, lktheme.mod}; SCORE is the tune's text score and FONT a
 //   TrueType font for the lettering.
+// Or: makeassets --icon-png SIZE FILE, the desktop icon for installing.
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -42,8 +44,18 @@ static bool WriteTune(const std::string& ScoreFile, const std::string& Path)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--icon-png") {
+        int Size = atoi(argv[2]);
+        if (Size < 8 || Size > 1024) {
+            fprintf(stderr, "makeassets: an icon size from 8 to 1024, please\n");
+            return 2;
+        }
+        return WriteIconPNG(argv[3], Size) ? 0 : 1;
+    }
     if (argc != 4) {
-        fprintf(stderr, "usage: makeassets OUTDIR SCORE FONT\n");
+        fprintf(stderr,
+            "usage: makeassets OUTDIR SCORE FONT\n"
+            "       makeassets --icon-png SIZE FILE\n");
         return 2;
     }
     std::string Dir = argv[1], Score = argv[2], Font = argv[3];
