@@ -6,6 +6,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "app.h"
 #include "error.h"
@@ -176,11 +177,32 @@ static void EraseLogo(SDL_Surface* S, SDL_Rect* R)
     SDL_FillRect(S, R, SDL_MapRGBA(S->format, 0, 0, 0, 0));
 }
 
+// SDL 1.2's GL blit layer has an alpha channel at 32 bits. sdl12-compat's
+// has none, yet it composites the layer as R, G, B, A bytes, so a blitted
+// logo would vanish there. For such a layer only, write what it drew in
+// that byte order, opaque where the logo is not pure black.
+static void FixLayerPixelsGL(SDL_Surface* S, const SDL_Rect* R)
+{
+    if ((S->flags & SDL_OPENGLBLIT) != SDL_OPENGLBLIT || S->format->Amask != 0
+        || S->format->BytesPerPixel != 4)
+        return;
+    for (int Y = R->y; Y < R->y + R->h; Y++) {
+        Uint32* Row = (Uint32*)((Uint8*)S->pixels + Y * S->pitch);
+        for (int X = R->x; X < R->x + R->w; X++) {
+            Uint8 Red, Green, Blue;
+            SDL_GetRGB(Row[X], S->format, &Red, &Green, &Blue);
+            Uint8 Bytes[4] = {Red, Green, Blue, (Uint8)((Red | Green | Blue) ? 255 : 0)};
+            memcpy(&Row[X], Bytes, 4);
+        }
+    }
+}
+
 static void BlitLogo(SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R)
 {
     R->w = (Uint16)Logo->w;
     R->h = (Uint16)Logo->h;
     SDL_UpperBlit(Logo, NULL, S, R);
+    FixLayerPixelsGL(S, R);
     SDL_UpdateRects(S, 1, R);
 }
 

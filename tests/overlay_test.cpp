@@ -269,6 +269,30 @@ TEST_F(Overlay, AFarOutLxKeepsTheFirstLogoOffTheSurface)
 
 } // namespace
 
+// sdl12-compat's GL blit layer has no alpha and is composited as R, G, B, A
+// bytes: there, and only there, drawn pixels are rewritten in that order.
+TEST_F(Overlay, ALayerWithoutAlphaGetsOpaqueBytesInCompositingOrder)
+{
+    SDL_Surface* Alpha = Layer;
+    Layer = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    Layer->flags |= SDL_OPENGLBLIT;
+    Iy = 99;
+    Frame();
+    Uint8* At = (Uint8*)Layer->pixels + 100 * Layer->pitch + 4 * 4;
+    EXPECT_EQ(std::vector<Uint8>(At, At + 4), (std::vector<Uint8> {255, 255, 0, 255}));
+    Uint8* Above = (Uint8*)Layer->pixels + 99 * Layer->pitch + 4 * 4;
+    EXPECT_EQ(std::vector<Uint8>(Above, Above + 4), (std::vector<Uint8> {0, 0, 0, 0}));
+    Frame(); // the erase leaves the old place wholly transparent
+    EXPECT_EQ(std::vector<Uint8>(At, At + 4), (std::vector<Uint8> {0, 0, 0, 0}));
+
+    Layer->flags &= ~SDL_OPENGLBLIT; // a plain surface is left as blitted
+    Frame();
+    Uint8* Now = (Uint8*)Layer->pixels + 102 * Layer->pitch + 4 * 4;
+    EXPECT_EQ(*(Uint32*)Now, 0xFFFF00u);
+    SDL_FreeSurface(Layer);
+    Layer = Alpha;
+}
+
 // The assertion in Draw holds in every build type, NDEBUG or not.
 TEST(DrawDeathTest, ANullScreenAbortsNamingIt)
 {

@@ -18,6 +18,9 @@ PROBE = os.environ.get("PELLACORN_PROBE", os.path.join(SOURCE, "build", "tests",
 ASSETS = ["Zarn_Icon.bmp", "data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title.bmp",
           "data/lktheme.mod"]
 TITLE = "Zarn OpenGL Basecode - SDL port by Quarnel"
+# True when the suite runs on sdl12-compat, SDL 1.2's API built on SDL 2,
+# where some things a user can see legitimately differ.
+COMPAT = "sdl12-compat" in os.environ.get("LD_LIBRARY_PATH", "")
 HEADER = TITLE + " V0.2 -- Log Init...\n\n"
 CLOSING = "\n-- Closing Log...\n"
 
@@ -65,8 +68,9 @@ class Run:
     def __init__(self, cwd, server=None, program=PROGRAM, audio="dummy", env=None):
         self.cwd = cwd
         environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin")}
-        # A sanitizer build's settings pass through; nothing else does.
-        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+        # The library path (to run on another SDL) and a sanitizer build's
+        # settings pass through; nothing else does.
+        for name in ("LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
             if name in os.environ:
                 environment[name] = os.environ[name]
         if server is not None:
