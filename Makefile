@@ -3,10 +3,13 @@
 # packages are missing.
 
 BUILD := build
+SANITIZE_BUILD := build-sanitize
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
 PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
 	libgl1-mesa-dri libpng-dev fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib \
-	python3-pil dpkg-dev libsdl2-2.0-0
+	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all run test build deps assets package clean
@@ -34,15 +37,28 @@ run: build
 	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/Pellacorn; \
 	else scripts/run-headless $(BUILD)/Pellacorn $(BUILD)/libpellacorn_spy.so out; fi
 
+# The whole suite: the plain build's tests (on SDL 1.2 and on sdl12-compat,
+# with memcheck and a soak run), the same tests built with ASan and UBSan,
+# then each fuzzer for FUZZ_SECONDS. The sanitizer pass leaves out what
+# tests no code of ours: the second SDL, installing, the headless capture,
+# and the corpus for the libraries' own loaders (whose known crashes ASan
+# would report instead of letting them show as signals).
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $$(nproc)
+	cmake -S . -B $(SANITIZE_BUILD) -DPELLACORN_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $$(nproc)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $$(nproc) -E '_compat|install|headless|loaders'
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPELLACORN_FUZZ=ON \
+		-DPELLACORN_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j $$(nproc) --target fuzz_icon fuzz_overlay fuzz_update
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $$(nproc)
 
 # Rewrite the committed logos, icon and module from tools/.
 assets: build
 	cmake --build $(BUILD) --target assets
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
 
 # A Debian package of the installed program, in build/.
 package: build

@@ -4,11 +4,14 @@
  *   audio RATE FORMAT CHANNELS      once the mixer is open
  *   first MS                        milliseconds from load to the first swap
  *   at MS frames N                  every quarter second, and at exit
+ * With PELLACORN_SPY_FRAMES=N it asks the program to quit after N frames,
+ * as a window manager or a terminal would, by SIGTERM.
  */
 /* _GNU_SOURCE, for RTLD_NEXT, comes with SDL's compile flags. */
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -16,6 +19,7 @@
 static FILE* Out;
 static unsigned long Frames;
 static double Loaded, LastReport;
+static unsigned long QuitAfter;
 
 static double NowMs(void)
 {
@@ -35,7 +39,9 @@ static void Report(void)
 __attribute__((constructor)) static void Start(void)
 {
     const char* Path = getenv("PELLACORN_SPY");
+    const char* Frames = getenv("PELLACORN_SPY_FRAMES");
     Loaded = NowMs();
+    QuitAfter = Frames != NULL ? strtoul(Frames, NULL, 10) : 0;
     if (Path != NULL)
         Out = fopen(Path, "w");
     atexit(Report);
@@ -49,6 +55,8 @@ void SDL_GL_SwapBuffers(void)
     Real();
     if (++Frames == 1 && Out != NULL)
         fprintf(Out, "first %.1f\n", NowMs() - Loaded);
+    if (Frames == QuitAfter)
+        raise(SIGTERM);
     if (NowMs() - LastReport >= 250.0) {
         LastReport = NowMs();
         Report();

@@ -6,6 +6,13 @@
 #include "error.h"
 #include "main.h"
 
+const int MaxIconSize = 1024;
+
+// Never freed, by design; held here so that they stay reachable until the
+// process ends (SDL keeps its own copy of the icon, not these).
+static SDL_Surface* IconSurface;
+static Uint8* IconMask;
+
 SDL_Surface* SetUpIcon(char* File)
 {
     SDL_Surface* Icon = SDL_LoadBMP_RW(SDL_RWFromFile(File, "rb"), 1);
@@ -23,13 +30,21 @@ SDL_Surface* SetUpIcon(char* File)
         SDL_FreeSurface(Icon);
         return NULL;
     }
-
-    Uint8* Pixels = (Uint8*)Icon->pixels;
-    SDL_SetColorKey(Icon, SDL_SRCCOLORKEY, Pixels[0]);
+    // A window system takes an icon in one request: one far larger than any
+    // icon raises an X error there, which exits the program (and with
+    // sdl12-compat hangs it on the way out).
+    if (Icon->w > MaxIconSize || Icon->h > MaxIconSize) {
+        Log((char*)"Icon must be at most %d x %d pixels\n", MaxIconSize, MaxIconSize);
+        SDL_FreeSurface(Icon);
+        return NULL;
+    }
 
     // A zero-area image is refused like a failed allocation, so that no
-    // empty icon ever reaches the window system.
+    // empty icon ever reaches the window system; it has no first pixel.
+    Uint8* Pixels = (Uint8*)Icon->pixels;
     size_t mlen = (size_t)Icon->w * (size_t)Icon->h;
+    if (mlen > 0)
+        SDL_SetColorKey(Icon, SDL_SRCCOLORKEY, Pixels[0]);
     Uint8* Mask = mlen > 0 ? (Uint8*)malloc(mlen / 8) : NULL;
     if (Mask == NULL) {
         Log((char*)"malloc() failed while loading icon: %s\n", SDL_GetError());
@@ -50,7 +65,8 @@ SDL_Surface* SetUpIcon(char* File)
             Mask[i / 8] <<= 1;
     }
 
-    // The surface and the mask must outlive the window: never freed.
     SDL_WM_SetIcon(Icon, Mask);
+    IconSurface = Icon;
+    IconMask = Mask;
     return Icon;
 }

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 #include <utility>
@@ -20,6 +21,8 @@ extern "C" void __wrap_SDL_WM_SetIcon(SDL_Surface* Icon, Uint8* Mask)
     SetIconCalls++;
     GivenIcon = Icon;
     GivenMask.assign(Mask, Mask + Icon->w * Icon->h / 8);
+    // The program keeps its mask until exit; this process makes many.
+    free(Mask);
 }
 
 namespace
@@ -118,6 +121,13 @@ TEST_F(Icon, OtherWidthsKeepTheirRowsApart)
     }
 }
 
+TEST_F(Icon, ALargeButPlausibleIconIsTaken)
+{
+    ASSERT_NE(Load(WritePalettised("large.bmp", 1024, 1024, 1, {{1023, 1023}})), nullptr);
+    EXPECT_EQ(GivenMask.size(), 1024u * 1024 / 8);
+    EXPECT_EQ(GivenMask.back(), 0x01);
+}
+
 TEST_F(Icon, AOneColourIconIsWhollyTransparent)
 {
     ASSERT_NE(Load(WritePalettised("plain.bmp", 32, 32, 6, {})), nullptr);
@@ -135,6 +145,9 @@ TEST_F(Icon, UnsuitableFilesAreRefusedWithTheirLogLine)
         // Too wide and true colour: the width is tested first.
         {WriteTrueColour("wide24.bmp", 36, 32), "Icon width must be a multiple of 8\n"},
         {WriteTrueColour("deep.bmp", 32, 32), "Icon file must have a palette.\n"},
+        // Far larger than an icon: an X error (and a hang on sdl12-compat).
+        {WritePalettised("huge.bmp", 1032, 8, 0, {}), "Icon must be at most 1024 x 1024 pixels\n"},
+        {WritePalettised("tall.bmp", 8, 1025, 0, {}), "Icon must be at most 1024 x 1024 pixels\n"},
         // A header that claims a 0 x 0, 8-bit image.
         {WriteText("empty.bmp",
              std::string("BM\x3e\0\0\0\0\0\0\0\x3e\0\0\0\x28\0\0\0"

@@ -52,7 +52,7 @@ bool InitGL(SDL_Surface* S)
 {
     Uint32 Ticks = SDL_GetTicks(); // before the scan, which takes a while
     Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", Ticks, (void*)S,
-           S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
+        S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
     return !Fails("InitGL");
 }
 
