@@ -12,7 +12,7 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all run test build deps assets package clean
+.PHONY: all run test build deps assets package bench clean
 
 all: build
 
@@ -52,6 +52,10 @@ test: build
 		-DPELLACORN_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j $$(nproc) --target fuzz_icon fuzz_overlay fuzz_update
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $$(nproc)
+
+# The frame-loop benchmark (bench/run_bench.py says how to read it).
+bench: build
+	/usr/bin/python3 bench/run_bench.py $(BUILD)
 
 # Rewrite the committed logos, icon and module from tools/.
 assets: build

@@ -13,8 +13,8 @@ import struct
 import time
 import unittest
 
-from support.xharness import (CLOSING, COMPAT, HEADER, SOURCE, Run, Xvfb, find_window,
-                              scratch)
+from support.xharness import CLOSING, HEADER, SOURCE, Run, ServerTest, find_window
+from support.xharness import scratch
 
 LOGOS = ["data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title.bmp"]
 
@@ -59,15 +59,7 @@ def cases(name):
         yield "very large", large_gif(8000, 8000) if name.endswith(".gif") else large_bmp8(8000, 8000)
 
 
-class BadInput(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
+class BadInput(ServerTest):
     def run_with(self, name, contents):
         """Start with one file replaced; quit it if it runs. Returns the
         status, the log and whether a window opened."""

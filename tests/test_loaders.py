@@ -13,7 +13,7 @@ import subprocess
 import time
 import unittest
 
-from support.xharness import CLOSING, HEADER, SOURCE, Run, Xvfb, find_window, scratch
+from support.xharness import CLOSING, HEADER, SOURCE, Run, ServerTest, find_window, scratch
 
 CORPUS = os.path.join(SOURCE, "tests", "corpus")
 TARGETS = {".gif": ["data/logo.gif"], ".bmp": ["data/SDL_Title.bmp", "Zarn_Icon.bmp"],
@@ -28,15 +28,7 @@ KNOWN = {
 }
 
 
-class Loaders(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
+class Loaders(ServerTest):
     def outcome(self, name, target):
         cwd = scratch(omit=[target])
         shutil.copy(os.path.join(CORPUS, name), os.path.join(cwd, target))

@@ -4,33 +4,16 @@ icon and what the frame looks like."""
 
 import math
 import os
-import shutil
 import signal
 import struct
 import time
 import unittest
 
-from support.xharness import (CLOSING, COMPAT, HEADER, TITLE, Run, Xvfb, bmp24, close,
-                              find_window, focus, hold_key, screenshot, scratch)
+from support.xharness import (CLOSING, COMPAT, HEADER, TITLE, Run, ServerTest, bmp24,
+                              close, find_window, focus, hold_key, screenshot, scratch)
 
 
-class Program(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
-    def setUp(self):
-        self.runs = []
-
-    def tearDown(self):
-        for run in self.runs:
-            run.kill()
-            shutil.rmtree(run.cwd, ignore_errors=True)
-
+class Program(ServerTest):
     def start(self, cwd=None, **options):
         run = Run(cwd or scratch(), self.server, **options)
         self.runs.append(run)

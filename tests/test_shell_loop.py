@@ -3,13 +3,11 @@ probe writes a line for every hook call to probe.txt, so the tests see what
 the loop did and when: the hook order, the key table, elapsed times, hidden
 and focus states, and the end of the loop."""
 
-import re
-import shutil
 import time
 import unittest
 
-from support.xharness import (CLOSING, COMPAT, HEADER, PROBE, Run, Xvfb, close, find_window,
-                              focus, hold_key, scratch, wait_for)
+from support.xharness import (CLOSING, COMPAT, HEADER, PROBE, Run, ServerTest, close,
+                              find_window, focus, hold_key, scratch, wait_for)
 
 
 def parse(text):
@@ -25,23 +23,7 @@ def updates(calls):
     return [fields for hook, fields in calls if hook == "Update"]
 
 
-class ShellLoop(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
-    def setUp(self):
-        self.runs = []
-
-    def tearDown(self):
-        for run in self.runs:
-            run.kill()
-            shutil.rmtree(run.cwd, ignore_errors=True)
-
+class ShellLoop(ServerTest):
     def start(self, **env):
         run = Run(scratch(), self.server, program=PROBE, env={k: str(v) for k, v in env.items()})
         self.runs.append(run)

@@ -8,6 +8,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 from Xlib import X, XK, display, protocol
 from Xlib.ext import xtest
@@ -46,6 +47,26 @@ class Xvfb:
         self.x.close()
         self.proc.terminate()
         self.proc.wait(10)
+
+
+class ServerTest(unittest.TestCase):
+    """Tests that share one X server, and clean up the runs they start."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Xvfb()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.runs = []
+
+    def tearDown(self):
+        for run in self.runs:
+            run.kill()
+            shutil.rmtree(run.cwd, ignore_errors=True)
 
 
 def scratch(omit=(), files=None):
