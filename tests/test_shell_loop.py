@@ -62,6 +62,8 @@ class ShellLoop(ServerTest):
 
     def test_the_2d_layer_has_alpha_and_starts_transparent(self):
         run, window = self.start()
+        # The window shows before InitGL runs and the probe writes its line.
+        self.assertTrue(wait_for(lambda: self.calls(run)), "no InitGL line")
         init = self.calls(run)[0][1]
         self.assertEqual(init["bpp"], "32")
         # sdl12-compat's layer has no alpha channel: the overlay makes up
