@@ -6,8 +6,8 @@ import shutil
 import time
 import unittest
 
-from support.xharness import CLOSING, HEADER, Run, Xvfb, find_window, focus, hold_key, screenshot
-from support.xharness import scratch
+from support.xharness import (CLOSING, HEADER, Run, Xvfb, find_window, focus, hold_key,
+                              quit_with_escape, screenshot, scratch)
 
 STARFIELD = os.environ["PELLACORN_STARFIELD"]
 
@@ -31,9 +31,7 @@ class Starfield(unittest.TestCase):
             time.sleep(0.3)
             self.assertIsNone(run.proc.poll())
             window = find_window(server)
-            focus(server, window)
-            hold_key(server, "Escape")
-            self.assertEqual(run.wait(), 0)
+            self.assertEqual(quit_with_escape(server, window, run), 0)
             log = run.log()
             self.assertTrue(log.startswith(HEADER + "Starfield: 600 stars\n"), log)
             self.assertTrue(log.endswith("Starfield: goodbye\n" + CLOSING), log)

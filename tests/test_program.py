@@ -10,7 +10,8 @@ import time
 import unittest
 
 from support.xharness import (CLOSING, COMPAT, HEADER, TITLE, Run, ServerTest, bmp24,
-                              close, find_window, focus, hold_key, screenshot, scratch)
+                              close, find_window, focus, hold_key, quit_with_escape, screenshot,
+                              scratch)
 
 
 class Program(ServerTest):
@@ -26,9 +27,7 @@ class Program(ServerTest):
         return run, window
 
     def quit_with_escape(self, run, window):
-        focus(self.server, window)
-        hold_key(self.server, "Escape")
-        self.assertEqual(run.wait(), 0, run.log())
+        self.assertEqual(quit_with_escape(self.server, window, run), 0, run.log())
 
     # ---- A normal run ----
 

@@ -2,7 +2,9 @@
 scratch directory with its own copy of the assets, and the X11 actions a
 person would take (keys, closing, iconifying, focus) plus screenshots."""
 
+import ctypes
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -19,9 +21,23 @@ PROBE = os.environ.get("PELLACORN_PROBE", os.path.join(SOURCE, "build", "tests",
 ASSETS = ["Zarn_Icon.bmp", "data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title.bmp",
           "data/lktheme.mod"]
 TITLE = "Zarn OpenGL Basecode - SDL port by Quarnel"
-# True when the suite runs on sdl12-compat, SDL 1.2's API built on SDL 2,
-# where some things a user can see legitimately differ.
-COMPAT = "sdl12-compat" in os.environ.get("LD_LIBRARY_PATH", "")
+
+
+def linked_sdl_version(program=PROGRAM):
+    """The version that the SDL 1.2 library the program loads reports of
+    itself: 1.2.15 is classic SDL, 1.2.50 and later sdl12-compat."""
+    found = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
+    path = re.search(r"libSDL-1\.2\.so\.0 => (\S+)", found)
+    if path is None:
+        raise RuntimeError("%s does not load SDL 1.2:\n%s" % (program, found))
+    library = ctypes.CDLL(path.group(1))
+    library.SDL_Linked_Version.restype = ctypes.POINTER(ctypes.c_uint8 * 3)
+    return tuple(library.SDL_Linked_Version().contents)
+
+
+# True when the program runs on sdl12-compat, SDL 1.2's API built on SDL 2
+# or 3, where some things a user can see legitimately differ.
+COMPAT = linked_sdl_version() >= (1, 2, 50)
 HEADER = TITLE + " V0.2 -- Log Init...\n\n"
 CLOSING = "\n-- Closing Log...\n"
 
@@ -174,6 +190,22 @@ def hold_key(server, name, seconds=0.4):
     time.sleep(seconds)
     xtest.fake_input(server.x, X.KeyRelease, code)
     server.x.sync()
+
+
+def quit_with_escape(server, window, run, timeout=20.0):
+    """Quit as a user does, and return the exit status. Escape stays down
+    until the program has ended: a press that begins and ends while it is
+    still starting up, or within one frame, is rightly never seen."""
+    focus(server, window)
+    code = server.x.keysym_to_keycode(XK.string_to_keysym("Escape"))
+    xtest.fake_input(server.x, X.KeyPress, code)
+    server.x.sync()
+    try:
+        wait_for(lambda: run.proc.poll() is not None, timeout)
+    finally:
+        xtest.fake_input(server.x, X.KeyRelease, code)
+        server.x.sync()
+    return run.wait(5)
 
 
 def close(server, window):
