@@ -7,9 +7,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "app.h"
 #include "error.h"
+#include "imagefile.h"
 #include "main.h"
 
 // The assertion in Draw must hold in every build, whatever NDEBUG says.
@@ -46,9 +48,12 @@ bool InitGL(SDL_Surface* S)
     return true;
 }
 
-static SDL_Surface* LoadBMP(const char* File)
+static SDL_Surface* LoadGIF(const char* File)
 {
-    return SDL_LoadBMP_RW(SDL_RWFromFile(File, "rb"), 1);
+    SDL_Surface* S = IMG_Load(File);
+    if (S == NULL)
+        ExplainLoadFailure(File, access(File, R_OK) == 0 ? 0 : errno);
+    return S;
 }
 
 bool Initialize()
@@ -62,11 +67,11 @@ bool Initialize()
     IyOff = IxOff = 1;
     Ltype = false;
 
-    Zarn_Logo = IMG_Load("data/logo.gif");
+    Zarn_Logo = LoadGIF("data/logo.gif");
     if (Zarn_Logo != NULL)
-        SDL_Logo = LoadBMP("data/SDL_Title.bmp");
+        SDL_Logo = LoadCheckedBMP("data/SDL_Title.bmp");
     if (SDL_Logo != NULL)
-        QN_Logo = LoadBMP("data/QN_Title.bmp");
+        QN_Logo = LoadCheckedBMP("data/QN_Title.bmp");
     if (Zarn_Logo == NULL || SDL_Logo == NULL || QN_Logo == NULL) {
         Log((char*)"Cannot load graphic: %s\n", SDL_GetError());
         return false;

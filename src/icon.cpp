@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "error.h"
+#include "imagefile.h"
 #include "main.h"
 
 const int MaxIconSize = 1024;
@@ -15,7 +16,7 @@ static Uint8* IconMask;
 
 SDL_Surface* SetUpIcon(char* File)
 {
-    SDL_Surface* Icon = SDL_LoadBMP_RW(SDL_RWFromFile(File, "rb"), 1);
+    SDL_Surface* Icon = LoadCheckedBMP(File);
     if (Icon == NULL) {
         Log((char*)"Unable to load icon: %s\n", SDL_GetError());
         return NULL;

@@ -4,7 +4,9 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "error.h"
 
@@ -73,6 +75,24 @@ void ToggleFullscreen()
         Log((char*)"Unable to toggle fullscreen: %s\n", SDL_GetError());
 }
 
+// The longest an exit may take once SDL_Quit starts, in seconds.
+const unsigned ExitDeadline = 5;
+
+static void EndStuckExit(int Signal)
+{
+    (void)Signal;
+    _exit(1);
+}
+
+// Runs at exit just before SDL_Quit. When the X server is gone, Xlib's
+// fatal-error handler exits, and SDL 2's video teardown then waits for the
+// dead server for ever; an alarm bounds that wait.
+static void ArmExitDeadline()
+{
+    signal(SIGALRM, EndStuckExit);
+    alarm(ExitDeadline);
+}
+
 // One event: quit, resize, activation and focus, or key-down.
 static void HandleEvent(const SDL_Event* E, Uint8** Keys)
 {
@@ -117,6 +137,7 @@ int main(int argc, char** argv)
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         ExitWithError("Unable to open SDL: %s\n");
     atexit(SDL_Quit);
+    atexit(ArmExitDeadline);
     SetUpIcon((char*)"Zarn_Icon.bmp");
     if (!CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth, Vflags))
         ExitWithError("Unable to open screen surface: %s\n");

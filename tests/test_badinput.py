@@ -97,8 +97,9 @@ class BadInput(ServerTest):
                     lines = log[len(HEADER):].splitlines()
                     self.assertEqual(status, 1, log)
                     self.assertEqual(len(lines), 2, log)
-                    self.assertTrue(lines[0].startswith("Cannot load graphic: ")
-                                    and len(lines[0]) > len("Cannot load graphic: "), log)
+                    # The reason names the file, whatever SDL's own text was.
+                    self.assertTrue(lines[0].startswith("Cannot load graphic: "), log)
+                    self.assertIn(os.path.basename(name), lines[0])
                     self.assertTrue(lines[1].startswith("App init failed: "), log)
 
     def test_a_bad_module_gives_a_normal_run(self):
@@ -117,6 +118,8 @@ class BadInput(ServerTest):
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 lines = log[len(HEADER):-len(CLOSING)].splitlines()
                 self.assertEqual(len(lines), 1, log)
+                if lines[0].startswith("Unable to load icon: "):
+                    self.assertIn("Zarn_Icon.bmp", lines[0])
                 self.assertTrue(lines[0].startswith(("Unable to load icon: ",
                                                      "Icon width must be a multiple of 8",
                                                      "Icon file must have a palette.",

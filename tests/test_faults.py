@@ -7,7 +7,7 @@ import signal
 import time
 import unittest
 
-from support.xharness import CLOSING, COMPAT, HEADER, Run, Xvfb, find_window, scratch
+from support.xharness import CLOSING, HEADER, Run, Xvfb, find_window, scratch
 
 
 class Faults(unittest.TestCase):
@@ -31,7 +31,6 @@ class Faults(unittest.TestCase):
                 self.assertEqual(run.wait(10), 0)
                 self.assertEqual(run.log(), HEADER + CLOSING)
 
-    @unittest.skipIf(COMPAT, "SDL 2 waits for the dead server at exit: see docs/known-issues.md")
     def test_the_x_server_going_away_ends_the_run_with_status_1(self):
         server = Xvfb()
         run = self.start(server)

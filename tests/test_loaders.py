@@ -7,6 +7,7 @@ crash or hang inside a library that is known, and recorded with its
 reproducer in docs/known-issues.md, is listed in KNOWN."""
 
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -66,6 +67,16 @@ class Loaders(ServerTest):
                         self.assertIn("Cannot load graphic: ", log)
                         self.assertTrue(log.rstrip("\n").split("\n")[-1].startswith(
                             "App init failed: "), log)
+                    # A refusal says which file it refused.
+                    refusals = [line for line in log.splitlines()
+                                if line.startswith(("Cannot load graphic: ", "Unable to load icon: "))]
+                    self.assertLessEqual(len(refusals), 1, log)
+                    for line in refusals:
+                        self.assertIn(os.path.basename(target), line)
+        # A forged size (bmp-huge-width.bmp claims 134 million pixels a row)
+        # is refused before any library reserves memory for it.
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+        self.assertLess(peak, 400, "MiB resident at the most in one run")
 
 
 if __name__ == "__main__":
