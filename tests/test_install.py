@@ -63,7 +63,7 @@ class Installed(unittest.TestCase):
             home = os.path.join(user_data, "pellacorn")
             with open(os.path.join(home, "log.txt")) as f:
                 log = f.read()
-            self.assertEqual(log, HEADER + "Unable to load icon: File is not a Windows BMP file\n"
+            self.assertEqual(log, HEADER + "Unable to load icon: Zarn_Icon.bmp: File is not a Windows BMP file\n"
                              + CLOSING)
             self.assertEqual(os.readlink(os.path.join(home, "data")),
                              os.path.join(self.prefix, "share/pellacorn/data"))
