@@ -183,21 +183,47 @@ static void EraseLogo(SDL_Surface* S, SDL_Rect* R)
 }
 
 // SDL 1.2's GL blit layer has an alpha channel at 32 bits. sdl12-compat's
-// has none, yet it composites the layer as R, G, B, A bytes, so a blitted
-// logo would vanish there. For such a layer only, write what it drew in
-// that byte order, opaque where the logo is not pure black.
-static void FixLayerPixelsGL(SDL_Surface* S, const SDL_Rect* R)
+// has none, yet each SDL_UpdateRects uploads the layer's bytes as R, G, B,
+// A, so a blitted logo would vanish there. On such a layer only, the
+// rectangle being updated is put in that order, opaque where the logo is
+// not pure black, just for the upload, and then back in the layer's own
+// order: between calls the layer never holds a pixel converted twice.
+static bool IsLayerWithoutAlphaGL(const SDL_Surface* S)
 {
-    if ((S->flags & SDL_OPENGLBLIT) != SDL_OPENGLBLIT || S->format->Amask != 0
-        || S->format->BytesPerPixel != 4)
-        return;
+    return (S->flags & SDL_OPENGLBLIT) == SDL_OPENGLBLIT && S->format->Amask == 0
+        && S->format->BytesPerPixel == 4;
+}
+
+// Put R's pixels in upload order: bytes R, G, B and an alpha that is opaque
+// unless the pixel is black. Transparent black, most of a logo's
+// rectangle, reads the same in both orders and is skipped.
+static void ConvertForUploadGL(SDL_Surface* S, const SDL_Rect* R)
+{
+    const Uint8 Rs = S->format->Rshift, Gs = S->format->Gshift, Bs = S->format->Bshift;
     for (int Y = R->y; Y < R->y + R->h; Y++) {
-        Uint32* Row = (Uint32*)((Uint8*)S->pixels + Y * S->pitch);
-        for (int X = R->x; X < R->x + R->w; X++) {
-            Uint8 Red, Green, Blue;
-            SDL_GetRGB(Row[X], S->format, &Red, &Green, &Blue);
-            Uint8 Bytes[4] = {Red, Green, Blue, (Uint8)((Red | Green | Blue) ? 255 : 0)};
-            memcpy(&Row[X], Bytes, 4);
+        Uint32* P = (Uint32*)((Uint8*)S->pixels + Y * S->pitch) + R->x;
+        for (Uint32* End = P + R->w; P < End; P++) {
+            if (*P == 0)
+                continue;
+            Uint8 Bytes[4] = {(Uint8)(*P >> Rs), (Uint8)(*P >> Gs), (Uint8)(*P >> Bs), 0};
+            Bytes[3] = (Bytes[0] | Bytes[1] | Bytes[2]) ? 255 : 0;
+            memcpy(P, Bytes, 4);
+        }
+    }
+}
+
+// The reverse: R's pixels back in the layer's own format.
+static void ConvertFromUploadGL(SDL_Surface* S, const SDL_Rect* R)
+{
+    const Uint8 Rs = S->format->Rshift, Gs = S->format->Gshift, Bs = S->format->Bshift;
+    for (int Y = R->y; Y < R->y + R->h; Y++) {
+        Uint32* P = (Uint32*)((Uint8*)S->pixels + Y * S->pitch) + R->x;
+        for (Uint32* End = P + R->w; P < End; P++) {
+            if (*P == 0)
+                continue;
+            Uint8 Bytes[4];
+            memcpy(Bytes, P, 4);
+            *P = (Uint32)Bytes[0] << Rs | (Uint32)Bytes[1] << Gs | (Uint32)Bytes[2] << Bs;
         }
     }
 }
@@ -207,8 +233,13 @@ static void BlitLogo(SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R)
     R->w = (Uint16)Logo->w;
     R->h = (Uint16)Logo->h;
     SDL_UpperBlit(Logo, NULL, S, R);
-    FixLayerPixelsGL(S, R);
+    if (!IsLayerWithoutAlphaGL(S)) {
+        SDL_UpdateRects(S, 1, R);
+        return;
+    }
+    ConvertForUploadGL(S, R);
     SDL_UpdateRects(S, 1, R);
+    ConvertFromUploadGL(S, R);
 }
 
 void Draw2D(SDL_Surface* S)

@@ -58,7 +58,7 @@ static inline bool CheckBMPHeader(const char* File, int* OpenError)
     if (W > MaxImageSide || Ht > MaxImageSide || Bytes > MaxImageBytes) {
         char Why[256];
         snprintf(Why, sizeof Why, "%s claims %lld x %lld pixels, more than an image here may have",
-                 File, W, Ht);
+            File, W, Ht);
         SDL_SetError("%s", Why);
         return false;
     }

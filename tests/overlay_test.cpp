@@ -6,6 +6,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -34,11 +36,18 @@ int __wrap_SDL_UpperBlit(SDL_Surface* S, SDL_Rect* SR, SDL_Surface* D, SDL_Rect*
     Calls.push_back({'B', DR ? *DR : SDL_Rect {}, DR == nullptr || SR != nullptr, 1});
     return __real_SDL_UpperBlit(S, SR, D, DR);
 }
-// Recorded only: the layer here is not a video surface, so there is
-// nothing to flush it to.
-void __wrap_SDL_UpdateRects(SDL_Surface*, int N, SDL_Rect* R)
+// What sdl12-compat shows, when a test watches: each update uploads the
+// rectangle's bytes to the screen as R, G, B, A, and they stay until the
+// next upload there. Otherwise an update is only recorded.
+static std::vector<Uint8> Shown;
+
+void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R)
 {
     Calls.push_back({'U', N > 0 ? R[0] : SDL_Rect {}, R == nullptr, N});
+    for (int I = 0; I < N && !Shown.empty(); I++)
+        for (int Y = R[I].y; Y < R[I].y + R[I].h; Y++)
+            memcpy(&Shown[(Y * 640 + R[I].x) * 4], (Uint8*)S->pixels + Y * S->pitch + R[I].x * 4,
+                R[I].w * 4);
 }
 void __wrap_SDL_UpdateRect(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)
 {
@@ -269,28 +278,50 @@ TEST_F(Overlay, AFarOutLxKeepsTheFirstLogoOffTheSurface)
 
 } // namespace
 
-// sdl12-compat's GL blit layer has no alpha and is composited as R, G, B, A
-// bytes: there, and only there, drawn pixels are rewritten in that order.
-TEST_F(Overlay, ALayerWithoutAlphaGetsOpaqueBytesInCompositingOrder)
+// sdl12-compat's GL blit layer has no alpha and is uploaded as R, G, B, A
+// bytes: there, and only there, what each update uploads is in that order
+// and opaque where a logo is drawn, and no pixel is ever converted twice.
+TEST_F(Overlay, ALayerWithoutAlphaIsUploadedOpaqueInRGBAOrderWithEveryColourKept)
 {
-    SDL_Surface* Alpha = Layer;
+    SDL_Surface *Alpha = Layer, *Third = QN_Logo;
     Layer = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     Layer->flags |= SDL_OPENGLBLIT;
-    Iy = 99;
-    Frame();
-    Uint8* At = (Uint8*)Layer->pixels + 100 * Layer->pitch + 4 * 4;
-    EXPECT_EQ(std::vector<Uint8>(At, At + 4), (std::vector<Uint8> {255, 255, 0, 255}));
-    Uint8* Above = (Uint8*)Layer->pixels + 99 * Layer->pitch + 4 * 4;
-    EXPECT_EQ(std::vector<Uint8>(Above, Above + 4), (std::vector<Uint8> {0, 0, 0, 0}));
-    Frame(); // the erase leaves the old place wholly transparent
-    EXPECT_EQ(std::vector<Uint8>(At, At + 4), (std::vector<Uint8> {0, 0, 0, 0}));
+    // A frame whose black inside moves up over the first logo.
+    QN_Logo = MakeLogo(100, 60, Magenta);
+    SDL_Rect Inside = {4, 4, 92, 52};
+    __real_SDL_FillRect(QN_Logo, &Inside, 0);
+    Shown.assign(640 * 480 * 4, 0);
+    auto At = [](int X, int Y) {
+        return std::vector<Uint8>(&Shown[(Y * 640 + X) * 4], &Shown[(Y * 640 + X) * 4 + 4]);
+    };
+    const std::vector<Uint8> Clear {0, 0, 0, 0}, ShownYellow {255, 255, 0, 255};
+
+    Lx = 1.0f, Iy = 199, Ly = 1.4232f;
+    SDL_Rect Before = Frame()[7].R;
+    Ly = 1.4824f;
+    std::vector<Call> C = Frame();
+    SDL_Rect First = C[1].R, Now = C[7].R;
+    ASSERT_LT(Now.y, Before.y) << "the frame moved up";
+    // Where the frame's new rectangle gained rows over the first logo, its
+    // black shows the first logo as it was drawn: still yellow.
+    int Seen = 0;
+    for (int Y = Now.y + 4; Y < Before.y; Y++)
+        for (int X = std::max<int>(First.x, Now.x + 4); X < std::min(First.x + First.w, Now.x + 96);
+             X++, Seen++)
+            ASSERT_EQ(At(X, Y), ShownYellow) << X << "," << Y;
+    EXPECT_GT(Seen, 100);
+    EXPECT_EQ(At(First.x + First.w - 1, First.y + First.h - 1), ShownYellow);
+    EXPECT_EQ(At(Now.x + 1, Now.y + 1), (std::vector<Uint8> {255, 0, 255, 255}));
+    EXPECT_EQ(At(First.x, First.y - 2), Clear) << "above the first logo";
 
     Layer->flags &= ~SDL_OPENGLBLIT; // a plain surface is left as blitted
-    Frame();
-    Uint8* Now = (Uint8*)Layer->pixels + 102 * Layer->pitch + 4 * 4;
-    EXPECT_EQ(*(Uint32*)Now, 0xFFFF00u);
+    C = Frame();
+    Uint8* Now1 = (Uint8*)Layer->pixels + C[1].R.y * Layer->pitch + 4 * C[1].R.x;
+    EXPECT_EQ(*(Uint32*)Now1, 0xFFFF00u);
+    Shown.clear();
+    SDL_FreeSurface(QN_Logo);
     SDL_FreeSurface(Layer);
-    Layer = Alpha;
+    Layer = Alpha, QN_Logo = Third;
 }
 
 // The assertion in Draw holds in every build type, NDEBUG or not.
