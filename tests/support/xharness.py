@@ -23,16 +23,21 @@ ASSETS = ["Zarn_Icon.bmp", "data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title
 TITLE = "Zarn OpenGL Basecode - SDL port by Quarnel"
 
 
+def sdl_version(library):
+    """The version the SDL 1.2 library at this path reports of itself:
+    1.2.15 is classic SDL, 1.2.50 and later sdl12-compat."""
+    loaded = ctypes.CDLL(library)
+    loaded.SDL_Linked_Version.restype = ctypes.POINTER(ctypes.c_uint8 * 3)
+    return tuple(loaded.SDL_Linked_Version().contents)
+
+
 def linked_sdl_version(program=PROGRAM):
-    """The version that the SDL 1.2 library the program loads reports of
-    itself: 1.2.15 is classic SDL, 1.2.50 and later sdl12-compat."""
+    """The version of the SDL 1.2 library that the program loads."""
     found = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
     path = re.search(r"libSDL-1\.2\.so\.0 => (\S+)", found)
     if path is None:
         raise RuntimeError("%s does not load SDL 1.2:\n%s" % (program, found))
-    library = ctypes.CDLL(path.group(1))
-    library.SDL_Linked_Version.restype = ctypes.POINTER(ctypes.c_uint8 * 3)
-    return tuple(library.SDL_Linked_Version().contents)
+    return sdl_version(path.group(1))
 
 
 # True when the program runs on sdl12-compat, SDL 1.2's API built on SDL 2
