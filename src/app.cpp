@@ -18,7 +18,7 @@
 #undef NDEBUG
 #include <assert.h>
 
-// ---- State: all of it external, so that a shell can inspect it. ----
+// ---- State: external, so that a shell can inspect it, but for one flag. ----
 
 float angle; // spin about Y in degrees, never wrapped
 float cnt1;  // phase of the X drift
@@ -33,6 +33,9 @@ SDL_Surface* SDL_Logo;
 SDL_Surface* QN_Logo;
 Mix_Chunk* chunk;
 Mix_Music* music;
+
+// Private: whether F1 was down at the previous Update that had a key table.
+static bool f1WasDown;
 
 // ---- Lifecycle ----
 
@@ -101,11 +104,15 @@ bool Initialize()
 void Update(Uint32 Milliseconds, Uint8* Keys)
 {
     if (Keys != NULL) {
-        // Live key state, no edge detection: a held F1 toggles every frame.
         if (Keys[SDLK_ESCAPE])
             TerminateApplication();
-        if (Keys[SDLK_F1])
+        // One toggle per press: only as F1 goes down. Remember what was read
+        // before toggling, since classic SDL clears the key table inside the
+        // toggle and the held key only comes back at the next event pump.
+        bool F1Down = Keys[SDLK_F1] != 0;
+        if (F1Down && !f1WasDown)
             ToggleFullscreen();
+        f1WasDown = F1Down;
     }
 
     // The spin and the sweep follow time; the drifts and the sway follow

@@ -147,7 +147,7 @@ TEST_F(Scene, ALongPauseMovesLxFarThenItComesBackAtTheNormalRate)
     EXPECT_EQ(Lx, 299.5f); // one unit per two seconds
 }
 
-TEST_F(Scene, KeysAreReadLiveEveryFrame)
+TEST_F(Scene, EscapeActsEveryFrameAndF1OncePerPress)
 {
     std::array<Uint8, SDLK_LAST> Keys {};
     Update(10, Keys.data());
@@ -155,7 +155,7 @@ TEST_F(Scene, KeysAreReadLiveEveryFrame)
 
     Keys[SDLK_ESCAPE] = 1;
     Update(10, Keys.data());
-    Update(10, Keys.data()); // still held: no edge detection
+    Update(10, Keys.data()); // Escape is read live: held, it asks again
     EXPECT_EQ(ServiceCalls, "TT");
 
     ServiceCalls.clear();
@@ -163,11 +163,22 @@ TEST_F(Scene, KeysAreReadLiveEveryFrame)
     Update(10, Keys.data());
     EXPECT_EQ(ServiceCalls, "TF"); // Escape is tested first
 
+    // F1 held over many frames, some without a key table, toggles no more.
     ServiceCalls.clear();
     Keys[SDLK_ESCAPE] = 0;
+    for (int Frame = 0; Frame < 50; Frame++)
+        Update(10, Frame % 10 == 5 ? nullptr : Keys.data());
+    EXPECT_EQ(ServiceCalls, "");
+
+    // A release seen for one frame, then a new press: one more toggle.
+    Keys[SDLK_F1] = 0;
+    Update(10, Keys.data());
+    Keys[SDLK_F1] = 1;
     Update(10, Keys.data());
     Update(10, Keys.data());
-    EXPECT_EQ(ServiceCalls, "FF");
+    EXPECT_EQ(ServiceCalls, "F");
+    Keys[SDLK_F1] = 0;
+    Update(10, Keys.data());
 }
 
 // ---- The 3D pass, against matrices worked out here ----

@@ -1,7 +1,9 @@
-"""The real Pellacorn under its own Xvfb: start-up, the log, the keys and
-window actions, every reachable start-up failure, the sound, the window
-icon and what the frame looks like."""
+"""The real Pellacorn under its own Xvfb: start-up, the log, the keys,
+every reachable start-up failure, the sound, the window icon and what the
+frame looks like; then on a desktop, under a window manager: minimizing,
+restoring, closing and full screen."""
 
+import configparser
 import math
 import os
 import signal
@@ -9,9 +11,11 @@ import struct
 import time
 import unittest
 
-from support.xharness import (CLOSING, COMPAT, HEADER, TITLE, Run, ServerTest, bmp24,
-                              close, find_window, focus, hold_key, quit_with_escape, screenshot,
-                              scratch)
+from support.wm import (FullScreenWatch, WindowManagerTest, colour_box, grab, net_wm_state,
+                        viewable)
+from support.xharness import (CLOSING, COMPAT, HEADER, SOURCE, TITLE, Run, ServerTest, bmp24,
+                              find_window, focus, hold_key, quit_with_escape, screenshot,
+                              scratch, wait_for)
 
 
 class Program(ServerTest):
@@ -41,13 +45,6 @@ class Program(ServerTest):
         self.assertEqual(run.log(), HEADER + CLOSING)
         self.assertTrue(run.stderr.startswith("Trying to init Logfile!\n: "), run.stderr)
 
-    def test_closing_the_window_ends_the_run_normally(self):
-        run, window = self.start_window()
-        time.sleep(0.3)
-        close(self.server, window)
-        self.assertEqual(run.wait(), 0)
-        self.assertEqual(run.log(), HEADER + CLOSING)
-
     def test_f1_toggles_or_logs_and_the_program_goes_on(self):
         run, window = self.start_window()
         focus(self.server, window)
@@ -60,24 +57,6 @@ class Program(ServerTest):
         for line in body.splitlines():
             self.assertTrue(line.startswith("Unable to toggle fullscreen: "), body)
         self.assertTrue(run.log().startswith(HEADER) and run.log().endswith(CLOSING))
-
-    def test_an_iconified_window_blocks_and_a_restored_one_draws_again(self):
-        run, window = self.start_window()
-        time.sleep(0.5)
-        window.unmap()
-        self.server.x.sync()
-        time.sleep(0.5)
-        before = run.cpu_seconds()
-        time.sleep(1.5)
-        hidden = run.cpu_seconds() - before
-        self.assertLess(hidden, 0.1, "CPU seconds used in 1.5 s while iconified")
-        window.map()
-        self.server.x.sync()
-        time.sleep(0.5)
-        before = run.cpu_seconds()
-        time.sleep(1.0)
-        self.assertGreater(run.cpu_seconds() - before, 0.3, "frames resumed")
-        self.quit_with_escape(run, window)
 
     # ---- Start-up failures ----
 
@@ -246,6 +225,111 @@ class Program(ServerTest):
         self.assertGreaterEqual(checked, 3, "frames with every logo in plain view")
         self.assertGreater(figure, 300, "figure pixels seen through the third logo")
         self.quit_with_escape(run, window)
+
+
+class OnADesktop(WindowManagerTest):
+    """The program framed by openbox, used as a person would use it."""
+
+    def start_client(self, cwd=None):
+        run = Run(cwd or scratch(), self.server)
+        self.runs.append(run)
+        window = self.find_client(run)
+        self.assertIsNotNone(window, "no window; log: %r" % run.log())
+        return run, window
+
+    def cpu_share(self, run, seconds):
+        """The share of one core the program used over the next seconds."""
+        used, start = run.cpu_seconds(), time.time()
+        time.sleep(seconds)
+        return (run.cpu_seconds() - used) / (time.time() - start)
+
+    def test_minimize_restore_and_close_through_the_window_manager(self):
+        run, window = self.start_client()
+        # A dock groups the window with its launcher by this class.
+        entry = configparser.ConfigParser(interpolation=None)
+        entry.optionxform = str
+        entry.read(os.path.join(SOURCE, "packaging", "pellacorn.desktop"))
+        self.assertEqual(window.get_wm_class()[1], entry["Desktop Entry"]["StartupWMClass"])
+
+        drawing = self.cpu_share(run, 1.0)
+        at = self.minimize(window)
+        self.assertTrue(wait_for(lambda: not viewable(window)), "the window went away")
+        self.assertIn("_NET_WM_STATE_HIDDEN", net_wm_state(self.server, window))
+        # Drawing stops: the program waits for events.
+        self.assertTrue(wait_for(lambda: self.cpu_share(run, 0.3) < drawing / 5),
+                        "CPU stayed high while minimized (%.2f drawing)" % drawing)
+        hidden = self.cpu_share(run, 1.5)
+        self.assertLess(hidden, drawing / 5, "minimized against %.2f drawing" % drawing)
+
+        self.restore(window, at)
+        shots = [grab(window, 640, 480)]
+        self.assertTrue(wait_for(lambda: shots.append(grab(window, 640, 480)) or
+                                 len(set(shot.tobytes() for shot in shots)) > 3),
+                        "frames resumed")
+
+        self.close_window()
+        self.assertEqual(run.wait(), 0, run.log())
+        self.assertEqual(run.log(), HEADER + CLOSING)
+
+    def test_f1_switches_to_full_screen_and_back_once_a_press_short_or_long(self):
+        ring = lambda x, y: MAGENTA if min(x, y, 159 - x, 159 - y) < 8 else (0, 0, 0)
+        run, window = self.start_client(scratch(files={"data/QN_Title.bmp": bmp24(160, 160, ring)}))
+        watch = FullScreenWatch(self.server)
+        self.addCleanup(watch.close)
+        screen = (watch.width, watch.height)
+        root = self.server.x.screen().root
+        self.assertFalse(watch.poll())
+        self.check_picture(lambda: grab(window, 640, 480), (0, 0, 640, 480), 1.0)
+
+        for changes, seconds in [(1, 0.1), (2, 2.0)]:
+            full = changes == 1
+            focus(self.server, window)
+            hold_key(self.server, "F1", seconds)
+            self.assertTrue(wait_for(lambda: watch.poll() == full), "F1 held %s s" % seconds)
+            # Many frames after the release, the press still made one switch.
+            used = run.cpu_seconds()
+            self.assertTrue(wait_for(lambda: run.cpu_seconds() > used + 0.3), "frames stopped")
+            watch.poll()
+            self.assertEqual(watch.changes, changes, "switches after F1 held %s s" % seconds)
+            if COMPAT:  # classic SDL covers the screen with a window of its own
+                self.assertEqual("_NET_WM_STATE_FULLSCREEN" in net_wm_state(self.server, window),
+                                 full)
+            if full:
+                # Classic SDL shows the picture as it is, centred on black;
+                # sdl12-compat scales it to fit.
+                scale = min(screen[0] / 640, screen[1] / 480) if COMPAT else 1.0
+                w, h = round(640 * scale), round(480 * scale)
+                area = ((screen[0] - w) // 2, (screen[1] - h) // 2)
+                area += (area[0] + w, area[1] + h)
+                self.check_picture(lambda: grab(root, *screen), area, scale)
+            else:
+                geometry = window.get_geometry()
+                self.assertEqual((geometry.width, geometry.height), (640, 480))
+                self.check_picture(lambda: grab(window, 640, 480), (0, 0, 640, 480), 1.0)
+
+        self.assertEqual(quit_with_escape(self.server, window, run), 0, run.log())
+        self.assertEqual(run.log(), HEADER + CLOSING)
+
+    def check_picture(self, shoot, area, scale):
+        """Within a few seconds a shot shows the third logo, a ring 160
+        pixels wide, whole, at the given scale and inside the picture's area
+        of the shot; outside that area everything is black."""
+        size = 160 * scale
+        shots = []
+
+        def whole():
+            shots.append(shoot())
+            box = colour_box(shots[-1], MAGENTA)
+            return box is not None and all(abs(box[i + 2] - box[i] - size) <= 2 for i in (0, 1))
+
+        self.assertTrue(wait_for(whole), "no whole ring %s wide in %s; last box %s"
+                        % (size, area, colour_box(shots[-1], MAGENTA)))
+        box = colour_box(shots[-1], MAGENTA)
+        self.assertTrue(area[0] <= box[0] and area[1] <= box[1] and box[2] <= area[2]
+                        and box[3] <= area[3], (box, area))
+        outside = shots[-1].copy()
+        outside.paste((0, 0, 0), area)
+        self.assertIsNone(outside.getbbox(), "only black around the picture")
 
 
 def read_bmp8(path):

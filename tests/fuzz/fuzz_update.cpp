@@ -1,6 +1,7 @@
 // Fuzzes Update with arbitrary elapsed times, key tables and starting
 // state, checking what must hold whatever the input: the services follow
-// the two keys exactly, in order, and Ltype follows the bound Lx crossed.
+// the two keys exactly, in order, F1 only on its way down, and Ltype
+// follows the bound Lx crossed.
 #include <SDL.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,13 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const Uint8* Data, size_t Size)
     memset(Keys, 0, sizeof Keys);
     memcpy(Keys, Data + State, Size - State < sizeof Keys ? Size - State : sizeof Keys);
 
+    // F1 toggles only as it goes down since the previous call with a table;
+    // the inputs run one after another in this process, so that carries over.
+    static bool F1WasDown;
     ServiceCalls.clear();
     Update(Ms, HasKeys ? Keys : NULL);
     std::string Expected;
     if (HasKeys && Keys[SDLK_ESCAPE])
         Expected += "T";
-    if (HasKeys && Keys[SDLK_F1])
+    if (HasKeys && Keys[SDLK_F1] && !F1WasDown)
         Expected += "F";
+    if (HasKeys)
+        F1WasDown = Keys[SDLK_F1] != 0;
     if (ServiceCalls != Expected)
         abort();
     if (Lx > 1.0f && !Ltype)
