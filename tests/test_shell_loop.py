@@ -7,7 +7,7 @@ import time
 import unittest
 
 from support.xharness import (CLOSING, COMPAT, HEADER, PROBE, Run, ServerTest, close,
-                              find_window, focus, hold_key, scratch, wait_for)
+                              find_window, focus, hold_key, scratch, screenshot, wait_for)
 
 
 def parse(text):
@@ -60,7 +60,7 @@ class ShellLoop(ServerTest):
         self.assertEqual(len(screens), 1, "InitGL and every Draw get the same Screen")
         self.assertNotIn("(nil)", screens)
 
-    def test_the_2d_layer_has_alpha_and_starts_transparent(self):
+    def test_the_window_a_scene_gets_layer_depth_and_projection(self):
         run, window = self.start()
         # The window shows before InitGL runs and the probe writes its line.
         self.assertTrue(wait_for(lambda: self.calls(run)), "no InitGL line")
@@ -70,6 +70,18 @@ class ShellLoop(ServerTest):
         # for that itself (see the program tests' screenshot).
         self.assertEqual(int(init["amask"], 16) == 0, COMPAT)
         self.assertEqual(init["clear"], "1")
+        self.assertGreaterEqual(int(init["depth"]), 16, "a depth buffer to hide back faces")
+        # The probe's square, seen through the shell's projection, stays
+        # square and centred on the 640 x 480 window.
+        self.wait_frames(run, 5)
+        white = [(x, y) for y, row in enumerate(screenshot(self.server, window))
+                 for x, pixel in enumerate(row) if pixel == (255, 255, 255)]
+        self.assertGreater(len(white), 1000, "the square is drawn")
+        xs, ys = [x for x, _ in white], [y for _, y in white]
+        width, height = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+        self.assertLessEqual(abs(width - height), 2, "%d x %d pixels" % (width, height))
+        self.assertLessEqual(abs(min(xs) + max(xs) - 639), 2)
+        self.assertLessEqual(abs(min(ys) + max(ys) - 479), 2)
         self.finish(run, window)
 
     def test_keys_stay_null_until_the_first_key_press_then_follow_the_keyboard(self):
@@ -98,14 +110,18 @@ class ShellLoop(ServerTest):
         self.assertTrue(all(0 <= int(u["ms"]) < 1000 for u in frames[1:]))
 
     def test_no_frame_while_hidden_and_the_long_interval_after_restore(self):
-        run, window = self.start()
-        self.wait_frames(run, 20)
-        window.unmap()
-        self.server.x.sync()
-        time.sleep(0.3)
-        hidden = self.frames(run)
+        # Hidden while it keeps the keyboard and the mouse: only being
+        # shown decides whether frames are drawn.
+        hidden = 30
+        run, window = self.start(PROBE_HIDE_AFTER=hidden)
+        focus(self.server, window)
+        self.assertTrue(wait_for(lambda: self.frames(run) >= hidden), "frames stopped")
         time.sleep(1.2)
         self.assertEqual(self.frames(run), hidden, "no frame while iconified")
+        last = updates(self.calls(run))[-1]
+        self.assertEqual((last["keyboard"], last["mouse"]), ("1", "1"))
+        window.unmap()
+        self.server.x.sync()
         window.map()
         self.server.x.sync()
         self.wait_frames(run, 5)

@@ -4,6 +4,11 @@
 //   PROBE_INIT_MS     sleep this long inside Initialize
 //   PROBE_QUIT_AFTER  call TerminateApplication in that frame's Update
 //   PROBE_FAIL        "InitGL" or "Initialize": that hook returns false
+//   PROBE_HIDE_AFTER  in that frame's Update, queue the event an iconified
+//                     window sends, leaving both focus flags as they are
+// Each frame it draws a white square, 2 units wide, 6 units in front of the
+// eye, under whatever projection the shell set.
+#include <GL/gl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -51,8 +56,10 @@ static bool LayerIsClear(SDL_Surface* S)
 bool InitGL(SDL_Surface* S)
 {
     Uint32 Ticks = SDL_GetTicks(); // before the scan, which takes a while
-    Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d\n", Ticks, (void*)S,
-        S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S));
+    GLint Depth = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &Depth);
+    Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d depth=%d\n", Ticks, (void*)S,
+        S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S), Depth);
     return !Fails("InitGL");
 }
 
@@ -72,11 +79,27 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
         AppStatus.Visible, AppStatus.MouseFocus, AppStatus.KeyboardFocus);
     if (Frames == Knob("PROBE_QUIT_AFTER"))
         TerminateApplication();
+    if (Frames == Knob("PROBE_HIDE_AFTER")) {
+        SDL_Event Hidden = {};
+        Hidden.type = SDL_ACTIVEEVENT;
+        Hidden.active.gain = 0;
+        Hidden.active.state = SDL_APPACTIVE;
+        SDL_PushEvent(&Hidden);
+    }
 }
 
 void Draw(SDL_Surface* Screen)
 {
     Record("Draw frame=%d screen=%p\n", Frames, (void*)Screen);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, -1.0f, -6.0f);
+    glVertex3f(1.0f, -1.0f, -6.0f);
+    glVertex3f(1.0f, 1.0f, -6.0f);
+    glVertex3f(-1.0f, 1.0f, -6.0f);
+    glEnd();
 }
 
 void Deinitialize()
