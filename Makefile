@@ -65,6 +65,7 @@ assets: build
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
 
-# A Debian package of the installed program, in build/.
+# The Debian packages of the program (pellacorn) and of the kit for scenes
+# (pellacorn-dev), in build/.
 package: build
 	cd $(BUILD) && cpack

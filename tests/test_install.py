@@ -1,6 +1,8 @@
-"""Installing and packaging: the installed tree, the launcher started from
-an unrelated directory under Xvfb, and the Debian package's files and
-dependencies."""
+"""Installing and packaging, on one tree installed into a temporary prefix:
+the launcher started from an unrelated directory; the kit, by a scene that
+the starter writes, built with CMake and with the plain pkg-config command
+line and run under Xvfb; and the two Debian packages, which between them
+hold exactly the installed tree."""
 
 import glob
 import os
@@ -9,14 +11,26 @@ import subprocess
 import tempfile
 import unittest
 
-from support.xharness import CLOSING, HEADER, Run, Xvfb, find_window, focus, hold_key
+from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, quit_with_escape,
+                              screenshot, wait_for)
 
 BUILD = os.environ["PELLACORN_BUILD"]
-PROGRAM_FILES = ["bin/pellacorn", "lib/pellacorn/Pellacorn", "share/pellacorn/Zarn_Icon.bmp",
-                 "share/pellacorn/data/logo.gif", "share/pellacorn/data/SDL_Title.bmp",
-                 "share/pellacorn/data/QN_Title.bmp", "share/pellacorn/data/lktheme.mod",
-                 "share/applications/pellacorn.desktop",
-                 "share/icons/hicolor/48x48/apps/pellacorn.png"]
+# What goes into pellacorn-dev; the rest of the tree is the program's.
+KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
+       "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
+       "share/doc/pellacorn-dev/")
+
+
+def needed(program):
+    """The shared libraries a program names for the loader to bring in."""
+    dynamic = subprocess.run(["readelf", "-d", program], check=True, capture_output=True,
+                             text=True).stdout
+    return {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
+
+
+def lit(shot):
+    """How many pixels are clearly brighter than a dark background."""
+    return sum(1 for row in shot for pixel in row if sum(pixel) > 200)
 
 
 class Installed(unittest.TestCase):
@@ -25,76 +39,146 @@ class Installed(unittest.TestCase):
         cls.prefix = tempfile.mkdtemp(prefix="pellacorn-prefix-")
         subprocess.run(["cmake", "--install", BUILD, "--prefix", cls.prefix], check=True,
                        stdout=subprocess.DEVNULL)
+        cls.server = Xvfb()
 
     @classmethod
     def tearDownClass(cls):
+        cls.server.stop()
         shutil.rmtree(cls.prefix, ignore_errors=True)
 
-    def test_the_tree_holds_the_program_its_files_and_the_desktop_entry(self):
-        for name in PROGRAM_FILES:
-            self.assertTrue(os.path.isfile(os.path.join(self.prefix, name)), name)
-        self.assertTrue(os.access(os.path.join(self.prefix, "bin/pellacorn"), os.X_OK))
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp(prefix="pellacorn-install-test-")
+
+    def tearDown(self):
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def test_the_desktop_entry_and_its_icon(self):
         with open(os.path.join(self.prefix, "share/applications/pellacorn.desktop")) as f:
             entry = f.read()
         for line in ["[Desktop Entry]", "Exec=pellacorn", "Icon=pellacorn", "Type=Application"]:
             self.assertIn(line + "\n", entry)
-        with open(os.path.join(self.prefix, "share/icons/hicolor/48x48/apps/pellacorn.png"), "rb") as f:
+        icon = os.path.join(self.prefix, "share/icons/hicolor/48x48/apps/pellacorn.png")
+        with open(icon, "rb") as f:
             head = f.read(24)
         self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual((int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")),
                          (48, 48))
 
     def test_the_launcher_runs_from_a_per_user_folder(self):
-        server = Xvfb()
-        elsewhere = tempfile.mkdtemp(prefix="pellacorn-cwd-")
-        user_data = tempfile.mkdtemp(prefix="pellacorn-xdg-")
+        elsewhere = os.path.join(self.scratch, "cwd")
+        user_data = os.path.join(self.scratch, "xdg")
+        os.mkdir(elsewhere)
         # A file of the user's own stays as it is.
         os.makedirs(os.path.join(user_data, "pellacorn"))
         with open(os.path.join(user_data, "pellacorn", "Zarn_Icon.bmp"), "wb") as f:
             f.write(b"mine")
+        run = Run(elsewhere, self.server, program=os.path.join(self.prefix, "bin/pellacorn"),
+                  env={"XDG_DATA_HOME": user_data})
         try:
-            run = Run(elsewhere, server, program=os.path.join(self.prefix, "bin/pellacorn"),
-                      env={"XDG_DATA_HOME": user_data})
-            window = find_window(server, run=run)
+            window = find_window(self.server, run=run)
             self.assertIsNotNone(window, run.stderr)
-            focus(server, window)
-            hold_key(server, "Escape")
-            self.assertEqual(run.wait(), 0, run.stderr)
-            home = os.path.join(user_data, "pellacorn")
-            with open(os.path.join(home, "log.txt")) as f:
-                log = f.read()
-            self.assertEqual(log, HEADER + "Unable to load icon: Zarn_Icon.bmp: File is not a Windows BMP file\n"
-                             + CLOSING)
-            self.assertEqual(os.readlink(os.path.join(home, "data")),
-                             os.path.join(self.prefix, "share/pellacorn/data"))
-            self.assertEqual(os.listdir(elsewhere), [], "nothing written where it was started")
+            self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
         finally:
-            server.stop()
-            shutil.rmtree(elsewhere, ignore_errors=True)
-            shutil.rmtree(user_data, ignore_errors=True)
+            run.kill()
+        home = os.path.join(user_data, "pellacorn")
+        with open(os.path.join(home, "log.txt")) as f:
+            log = f.read()
+        self.assertEqual(log, HEADER + "Unable to load icon: Zarn_Icon.bmp: File is not a Windows"
+                         " BMP file\n" + CLOSING)
+        self.assertEqual(os.readlink(os.path.join(home, "data")),
+                         os.path.join(self.prefix, "share/pellacorn/data"))
+        self.assertEqual(os.listdir(elsewhere), [], "nothing written where it was started")
 
+    def test_a_started_scene_builds_with_cmake_and_with_pkg_config_and_runs(self):
+        project = os.path.join(self.scratch, "spinner")
+        starter = os.path.join(self.prefix, "bin/pellacorn-new-scene")
+        subprocess.run([starter, project], check=True, stdout=subprocess.DEVNULL)
+        # A second start on the same folder leaves the user's files alone.
+        with open(os.path.join(project, "README.md"), "w") as f:
+            f.write("mine")
+        again = subprocess.run([starter, project], capture_output=True, text=True)
+        self.assertNotEqual(again.returncode, 0)
+        with open(os.path.join(project, "README.md")) as f:
+            self.assertEqual(f.read(), "mine")
 
-class Package(unittest.TestCase):
-    def test_the_debian_package_has_the_files_and_the_runtime_dependencies(self):
-        out = tempfile.mkdtemp(prefix="pellacorn-deb-")
-        try:
-            subprocess.run(["cpack", "--config", os.path.join(BUILD, "CPackConfig.cmake"),
-                            "-B", out], check=True, stdout=subprocess.DEVNULL)
-            deb, = glob.glob(os.path.join(out, "*.deb"))
+        build = os.path.join(project, "build")
+        subprocess.run(["cmake", "-S", project, "-B", build, "-DCMAKE_PREFIX_PATH=" + self.prefix],
+                       check=True, stdout=subprocess.DEVNULL)
+        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
+        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        self.assertNotIn("warning", made.stdout + made.stderr)
+        env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(self.prefix, "lib/pkgconfig"))
+        subprocess.run("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
+                       shell=True, check=True, cwd=project, env=env)
+        programs = [os.path.join(build, "spinner"), os.path.join(project, "spinner")]
+
+        # Linked as the in-tree scenes are: the shell statically, so no
+        # library of ours is loaded at run time.
+        libraries = [needed(program) for program in programs]
+        self.assertEqual(libraries[0], libraries[1])
+        self.assertLessEqual(libraries[0], needed(PROGRAM))
+        self.assertFalse([name for name in libraries[0] if "pellacorn" in name.lower()])
+
+        for program in programs:
+            with self.subTest(program=program):
+                run = Run(project, self.server, program=program)
+                try:
+                    window = find_window(self.server, run=run)
+                    self.assertIsNotNone(window, run.stderr)
+                    first = None
+
+                    def drawn():
+                        nonlocal first
+                        first = screenshot(self.server, window)
+                        return lit(first) > 5000
+
+                    self.assertTrue(wait_for(drawn), "something is drawn")
+                    self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
+                                    "it moves")
+                    self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
+                finally:
+                    run.kill()
+                log = run.log()
+                self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
+                self.assertEqual(log[len(HEADER):-len(CLOSING)].count("\n"), 1,
+                                 "the scene's one line, and nothing went wrong: " + log)
+
+    def test_the_two_debian_packages_split_the_installed_tree(self):
+        out = os.path.join(self.scratch, "debs")
+        subprocess.run(["cpack", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", out],
+                       check=True, stdout=subprocess.DEVNULL)
+        debs = {os.path.basename(deb).split("_")[0]: deb
+                for deb in glob.glob(os.path.join(out, "*.deb"))}
+        self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dev"])
+
+        def files(deb):
             listing = subprocess.run(["dpkg-deb", "-c", deb], check=True, capture_output=True,
                                      text=True).stdout
-            files = {line.split()[-1].lstrip(".") for line in listing.splitlines()}
-            for name in PROGRAM_FILES:
-                self.assertIn("/usr/" + name, files)
-            depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], check=True,
-                                     capture_output=True, text=True).stdout
-            names = {d.split()[0] for alternative in depends.split(",")
-                     for d in alternative.split("|")}
-            for library in ["libsdl1.2debian", "libsdl-image1.2", "libsdl-mixer1.2", "libgl1",
-                            "libglu1-mesa"]:
-                self.assertIn(library, names, depends)
-        finally:
-            shutil.rmtree(out, ignore_errors=True)
+            paths = [line.split()[-1] for line in listing.splitlines()]
+            return {path[len("./usr/"):] for path in paths if not path.endswith("/")}
+
+        def field(deb, name):
+            return subprocess.run(["dpkg-deb", "-f", deb, name], check=True, capture_output=True,
+                                  text=True).stdout.strip()
+
+        tree = {os.path.relpath(os.path.join(folder, name), self.prefix)
+                for folder, _, names in os.walk(self.prefix) for name in names}
+        kit = {path for path in tree if path.startswith(KIT)}
+        for part in KIT:
+            self.assertTrue([path for path in kit if path.startswith(part)], part)
+        self.assertEqual(files(debs["pellacorn-dev"]), kit)
+        self.assertEqual(files(debs["pellacorn"]), tree - kit)
+
+        def names(depends):
+            return {d.split()[0] for alternative in depends.split(",")
+                    for d in alternative.split("|")}
+
+        self.assertLessEqual({"libsdl1.2debian", "libsdl-image1.2", "libsdl-mixer1.2", "libgl1",
+                              "libglu1-mesa"}, names(field(debs["pellacorn"], "Depends")))
+        depends = field(debs["pellacorn-dev"], "Depends")
+        self.assertIn("pellacorn (= %s)" % field(debs["pellacorn"], "Version"), depends)
+        self.assertLessEqual({"libsdl1.2-dev", "libsdl-image1.2-dev", "libsdl-mixer1.2-dev",
+                              "libgl-dev", "libglu1-mesa-dev"}, names(depends))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,19 @@
+# The installed Pellacorn kit for find_package(Pellacorn): the shell as the
+# static library Pellacorn::shell, and pellacorn_add_scene(NAME SOURCES...)
+# to make a program of it and a scene's sources.
+include(CMakeFindDependencyMacro)
+find_dependency(PkgConfig)
+find_dependency(Threads)
+# The libraries that the shell and its headers use, under a name of the
+# kit's own so that a project's own pkg-config targets are left alone.
+pkg_check_modules(Pellacorn_DEPS QUIET IMPORTED_TARGET sdl SDL_image SDL_mixer gl glu)
+if(NOT Pellacorn_DEPS_FOUND)
+  set(Pellacorn_FOUND FALSE)
+  set(Pellacorn_NOT_FOUND_MESSAGE
+      "the development files of SDL 1.2, SDL_image, SDL_mixer, GL or GLU are missing")
+  return()
+endif()
+if(NOT TARGET Pellacorn::shell)
+  include(${CMAKE_CURRENT_LIST_DIR}/PellacornTargets.cmake)
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/PellacornScene.cmake)
