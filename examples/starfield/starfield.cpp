@@ -54,11 +54,17 @@ bool Initialize()
 
 void Update(Uint32 Milliseconds, Uint8* Keys)
 {
+    // The key table is live: a held F1 reads as down on every frame, so
+    // the toggle waits for it to go down. The state is read before the
+    // toggle, which on classic SDL clears the table until the next event.
+    static bool f1WasDown;
     if (Keys != NULL) {
         if (Keys[SDLK_ESCAPE])
             TerminateApplication();
-        if (Keys[SDLK_F1])
+        bool F1Down = Keys[SDLK_F1] != 0;
+        if (F1Down && !f1WasDown)
             ToggleFullscreen();
+        f1WasDown = F1Down;
     }
     // A long pause (the window was hidden) must not fling every star past
     // the eye at once.
