@@ -191,10 +191,11 @@ static void EraseLogo(SDL_Surface* S, SDL_Rect* R)
 
 // SDL 1.2's GL blit layer has an alpha channel at 32 bits. sdl12-compat's
 // has none, yet each SDL_UpdateRects uploads the layer's bytes as R, G, B,
-// A, so a blitted logo would vanish there. On such a layer only, the
-// rectangle being updated is put in that order, opaque where the logo is
-// not pure black, just for the upload, and then back in the layer's own
-// order: between calls the layer never holds a pixel converted twice.
+// A, so a blitted logo would vanish there. On such a layer only, every
+// pixel a logo drew is kept in that order, opaque where the logo is not
+// pure black. Before a blit, whatever of the other logos lies in its way
+// goes back to the layer's own format, so that after it the whole
+// rectangle is converted once: no pixel is ever converted twice.
 static bool IsLayerWithoutAlphaGL(const SDL_Surface* S)
 {
     return (S->flags & SDL_OPENGLBLIT) == SDL_OPENGLBLIT && S->format->Amask == 0
@@ -235,18 +236,39 @@ static void ConvertFromUploadGL(SDL_Surface* S, const SDL_Rect* R)
     }
 }
 
-static void BlitLogo(SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R)
+// The part of A inside B, empty (0 x 0) where they do not meet: how a
+// blit clips its target to the surface.
+static SDL_Rect IntersectRect(const SDL_Rect* A, const SDL_Rect* B)
+{
+    int X0 = A->x > B->x ? A->x : B->x, Y0 = A->y > B->y ? A->y : B->y;
+    int X1 = A->x + A->w < B->x + B->w ? A->x + A->w : B->x + B->w;
+    int Y1 = A->y + A->h < B->y + B->h ? A->y + A->h : B->y + B->h;
+    SDL_Rect R = {(Sint16)X0, (Sint16)Y0, 0, 0};
+    if (X1 > X0 && Y1 > Y0)
+        R.w = (Uint16)(X1 - X0), R.h = (Uint16)(Y1 - Y0);
+    return R;
+}
+
+// Blit a logo whole at R and update the area it covered; Other1 and Other2
+// are where the other two logos stand on the layer now.
+static void BlitLogo(
+    SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R, const SDL_Rect* Other1, const SDL_Rect* Other2)
 {
     R->w = (Uint16)Logo->w;
     R->h = (Uint16)Logo->h;
-    SDL_UpperBlit(Logo, NULL, S, R);
-    if (!IsLayerWithoutAlphaGL(S)) {
-        SDL_UpdateRects(S, 1, R);
-        return;
+    bool Convert = IsLayerWithoutAlphaGL(S);
+    if (Convert) {
+        SDL_Rect Target = IntersectRect(R, &S->clip_rect);
+        const SDL_Rect* Others[] = {Other1, Other2};
+        for (const SDL_Rect* Other : Others) {
+            SDL_Rect Overlap = IntersectRect(&Target, Other);
+            ConvertFromUploadGL(S, &Overlap);
+        }
     }
-    ConvertForUploadGL(S, R);
+    SDL_UpperBlit(Logo, NULL, S, R);
+    if (Convert)
+        ConvertForUploadGL(S, R);
     SDL_UpdateRects(S, 1, R);
-    ConvertFromUploadGL(S, R);
 }
 
 void Draw2D(SDL_Surface* S)
@@ -262,7 +284,7 @@ void Draw2D(SDL_Surface* S)
     // bound before it turns.
     if (Iy > ScreenHeight - Zarn_Logo->h || Iy < 0)
         IyOff = (Sint16)-IyOff;
-    BlitLogo(S, Zarn_Logo, &src1);
+    BlitLogo(S, Zarn_Logo, &src1, &src2, &src3);
 
     // Second logo: bouncing across a pixel a frame, swaying up and down.
     EraseLogo(S, &src2);
@@ -271,13 +293,13 @@ void Draw2D(SDL_Surface* S)
     src2.y = ToSint16(sin((double)Ly) * 170.0 + (double)((SDL_Logo->h + ScreenHeight) / 2) - 80.0);
     if (Ix > ScreenWidth - SDL_Logo->w || Ix < 0)
         IxOff = (Sint16)-IxOff;
-    BlitLogo(S, SDL_Logo, &src2);
+    BlitLogo(S, SDL_Logo, &src2, &src1, &src3);
 
     // Third logo: a curve traced by the two phases.
     EraseLogo(S, &src3);
     src3.x = ToSint16(sin((double)Lx) * 170.0 + (double)((QN_Logo->w + ScreenWidth) / 2) - 106.0);
     src3.y = ToSint16(cos((double)Ly) * 170.0 + (double)((QN_Logo->h + ScreenHeight) / 2) - 80.0);
-    BlitLogo(S, QN_Logo, &src3);
+    BlitLogo(S, QN_Logo, &src3, &src1, &src2);
 }
 
 // ---- Sound effects, for scenes that want them ----
