@@ -131,23 +131,60 @@ Uint8 ToByte(float V)
     return (Uint8)std::clamp((int)lroundf(V * 255.0f), 0, 255);
 }
 
+void PutLE(std::vector<Uint8>& Out, Uint32 Value, int Bytes)
+{
+    for (int K = 0; K < Bytes; K++)
+        Out.push_back((Uint8)(Value >> (8 * K)));
+}
+
+// Writes the bytes SDL 1.2's SDL_SaveBMP wrote, the same with any SDL (SDL 2
+// and 3 fill an 8-bit palette's unused entries differently): a 40-byte
+// header, rows bottom-up padded with zeros to four bytes, pixels as B G R,
+// and for 8 bits a palette of 256 entries. Rows holds W * H pixels top-down,
+// as R G B bytes (24 bits) or palette indexes (8 bits).
+bool SaveBMP(const std::string& Path, int W, int H, int Bits, const std::vector<Uint8>& Rows,
+    const std::vector<SDL_Color>& Palette)
+{
+    const int Bpp = Bits / 8, Pitch = (W * Bpp + 3) & ~3;
+    const Uint32 Colours = Bits == 8 ? 256 : 0, Offset = 54 + Colours * 4;
+    std::vector<Uint8> Out;
+    Out.push_back('B'), Out.push_back('M');
+    PutLE(Out, Offset + (Uint32)Pitch * H, 4);
+    PutLE(Out, 0, 4); // reserved
+    PutLE(Out, Offset, 4);
+    PutLE(Out, 40, 4);
+    PutLE(Out, W, 4), PutLE(Out, H, 4);
+    PutLE(Out, 1, 2), PutLE(Out, Bits, 2);
+    PutLE(Out, 0, 4); // no compression
+    PutLE(Out, (Uint32)Pitch * H, 4);
+    PutLE(Out, 0, 4), PutLE(Out, 0, 4); // no resolution
+    PutLE(Out, Colours, 4), PutLE(Out, 0, 4);
+    for (Uint32 I = 0; I < Colours; I++) {
+        SDL_Color C = I < Palette.size() ? Palette[I] : SDL_Color {0, 0, 0, 0};
+        Out.push_back(C.b), Out.push_back(C.g), Out.push_back(C.r), Out.push_back(0);
+    }
+    for (int Y = H - 1; Y >= 0; Y--) {
+        const Uint8* Row = &Rows[(size_t)Y * W * Bpp];
+        for (int X = 0; X < W; X++)
+            for (int K = Bpp - 1; K >= 0; K--)
+                Out.push_back(Row[X * Bpp + K]);
+        Out.resize(Out.size() + Pitch - W * Bpp, 0);
+    }
+    FILE* F = fopen(Path.c_str(), "wb");
+    bool Ok = F != NULL && fwrite(Out.data(), 1, Out.size(), F) == Out.size();
+    if (F != NULL && fclose(F) != 0)
+        Ok = false;
+    if (!Ok)
+        fprintf(stderr, "makeassets: cannot write %s\n", Path.c_str());
+    return Ok;
+}
+
 bool SaveCanvasBMP(const Canvas& Cv, const std::string& Path)
 {
-    SDL_Surface* S
-        = SDL_CreateRGBSurface(SDL_SWSURFACE, Cv.w, Cv.h, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
-    if (S == NULL)
-        return false;
-    for (int Y = 0; Y < Cv.h; Y++) {
-        Uint8* Row = (Uint8*)S->pixels + Y * S->pitch;
-        for (int X = 0; X < Cv.w; X++)
-            for (int K = 0; K < 3; K++)
-                Row[X * 3 + K] = ToByte(Cv.rgb[((size_t)Y * Cv.w + X) * 3 + K]);
-    }
-    int Result = SDL_SaveBMP(S, Path.c_str());
-    SDL_FreeSurface(S);
-    if (Result != 0)
-        fprintf(stderr, "makeassets: cannot write %s: %s\n", Path.c_str(), SDL_GetError());
-    return Result == 0;
+    std::vector<Uint8> Rows(Cv.rgb.size());
+    for (size_t I = 0; I < Rows.size(); I++)
+        Rows[I] = ToByte(Cv.rgb[I]);
+    return SaveBMP(Path, Cv.w, Cv.h, 24, Rows, {});
 }
 
 bool SaveIndexedGIF(const std::string& Path, int W, int H, const std::vector<GifByteType>& Pixels,
@@ -295,15 +332,12 @@ bool WriteEmblemBMP(const std::string& Path, const std::string& FontFile)
 bool WriteIconBMP(const std::string& Path)
 {
     const int N = 32;
-    SDL_Surface* S = SDL_CreateRGBSurface(SDL_SWSURFACE, N, N, 8, 0, 0, 0, 0);
-    if (S == NULL)
-        return false;
-    SDL_Color Colours[6] = {{0, 0, 0, 0}, {235, 40, 40, 0}, {40, 210, 70, 0}, {50, 90, 240, 0},
-        {250, 250, 250, 0}, {255, 205, 60, 0}};
-    SDL_SetColors(S, Colours, 0, 6);
+    std::vector<Uint8> Pixels((size_t)N * N, 0);
+    const std::vector<SDL_Color> Colours = {{0, 0, 0, 0}, {235, 40, 40, 0}, {40, 210, 70, 0},
+        {50, 90, 240, 0}, {250, 250, 250, 0}, {255, 205, 60, 0}};
     const float AX = 16, AY = 2, BX = 2, BY = 29, CX = 29, CY = 29;
     for (int Y = 0; Y < N; Y++) {
-        Uint8* Row = (Uint8*)S->pixels + Y * S->pitch;
+        Uint8* Row = &Pixels[(size_t)Y * N];
         for (int X = 0; X < N; X++) {
             float PX = X + 0.5f, PY = Y + 0.5f;
             // Barycentric weights of the three corners.
@@ -323,11 +357,7 @@ bool WriteIconBMP(const std::string& Path)
             Row[X] = Index;
         }
     }
-    int Result = SDL_SaveBMP(S, Path.c_str());
-    SDL_FreeSurface(S);
-    if (Result != 0)
-        fprintf(stderr, "makeassets: cannot write %s: %s\n", Path.c_str(), SDL_GetError());
-    return Result == 0;
+    return SaveBMP(Path, N, N, 8, Pixels, Colours);
 }
 
 // The figure of the icon, at any size: a triangle shaded from a red apex to

@@ -1,4 +1,4 @@
-// The logos and the icon: drawn here, written with SDL and giflib.
+// The logos and the icon: drawn here, written with our BMP writer and giflib.
 #ifndef PELLACORN_TOOLS_IMAGES_H
 #define PELLACORN_TOOLS_IMAGES_H
 
