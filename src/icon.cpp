@@ -10,9 +10,11 @@
 const int MaxIconSize = 1024;
 
 // Never freed, by design; held here so that they stay reachable until the
-// process ends (SDL keeps its own copy of the icon, not these).
-static SDL_Surface* IconSurface;
-static Uint8* IconMask;
+// process ends (SDL keeps its own copy of the icon, not these). Volatile,
+// because the compiler drops a store that is never read back, and the two
+// blocks would then be lost, not held.
+static SDL_Surface* volatile IconSurface;
+static Uint8* volatile IconMask;
 
 SDL_Surface* SetUpIcon(char* File)
 {
