@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <array>
@@ -28,16 +29,28 @@ struct Snapshot {
     Sint16 Ix, Iy, IxOff, IyOff;
 } AfterInitialize;
 
+// The GL window every suite draws in, opened once. SDL_Quit at exit, as in
+// the shell, ends SDL's threads before the libraries unload: sdl12-compat's
+// audio thread, left running, may call into an unloaded SDL 2 and crash.
+void OpenWindow()
+{
+    if (Window != nullptr)
+        return;
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    atexit(SDL_Quit);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    Window = SDL_SetVideoMode(640, 480, 32, SDL_OPENGL);
+    ASSERT_NE(Window, nullptr) << SDL_GetError();
+}
+
 class Scene : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        Window = SDL_SetVideoMode(640, 480, 32, SDL_OPENGL);
-        ASSERT_NE(Window, nullptr) << SDL_GetError();
+        OpenWindow();
+        ASSERT_NE(Window, nullptr);
 
         // Leftovers that Initialize must reset.
         angle = cnt1 = cnt2 = Lx = Ly = 7.0f;
@@ -221,6 +234,11 @@ Spot Lit(const std::vector<Uint8>& P)
 class Figure : public Scene
 {
 protected:
+    // The window only: Initialize once more would open the audio again.
+    static void SetUpTestSuite()
+    {
+        OpenWindow();
+    }
     void SetUp() override
     {
         Scene::SetUp();
