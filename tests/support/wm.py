@@ -28,7 +28,8 @@ class WindowManagerTest(ServerTest):
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         check = cls.server.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
         root = cls.server.x.screen().root
-        if not wait_for(lambda: root.get_full_property(check, Xatom.WINDOW) is not None):
+        if not (wait_for(lambda: root.get_full_property(check, Xatom.WINDOW) is not None)
+                and frames_a_window(cls.server.x)):
             cls.tearDownClass()
             raise RuntimeError("openbox did not start")
 
@@ -87,6 +88,27 @@ class WindowManagerTest(ServerTest):
 
     def close_window(self, title=TITLE):
         self.tool("wmctrl", "-c", title)
+
+
+def frames_a_window(x, timeout=10.0):
+    """Whether the window manager frames a window of ours within timeout.
+    openbox names itself the window manager before it is ready, and a window
+    mapped in between (as while it builds a missing font cache) is never
+    managed: its client then waits for ever to be shown. The window is mapped
+    again each second until it is framed, then destroyed."""
+    root = x.screen().root
+    probe = root.create_window(0, 0, 16, 16, 0, x.screen().root_depth)
+    try:
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            probe.map()
+            x.sync()
+            if wait_for(lambda: probe.query_tree().parent.id != root.id, 1.0):
+                return True
+        return False
+    finally:
+        probe.destroy()
+        x.sync()
 
 
 def viewable(window):
