@@ -4,19 +4,21 @@ keeping the log written so far."""
 
 import shutil
 import signal
-import time
 import unittest
 
-from support.xharness import CLOSING, HEADER, Run, Xvfb, find_window, scratch
+from support.xharness import CLOSING, HEADER, Run, Xvfb, find_window, scratch, wait_for_frame
 
 
 class Faults(unittest.TestCase):
     def start(self, server):
+        """A run that has drawn a frame: in its loop, it ends only when
+        made to."""
         run = Run(scratch(), server)
         self.addCleanup(shutil.rmtree, run.cwd, True)
         self.addCleanup(run.kill)
-        self.assertIsNotNone(find_window(server, run=run), run.log())
-        time.sleep(0.5)
+        window = find_window(server, run=run)
+        self.assertIsNotNone(window, run.log())
+        self.assertTrue(wait_for_frame(window, run), run.log())
         return run
 
     def test_sigterm_and_sigint_end_the_run_normally(self):

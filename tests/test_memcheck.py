@@ -18,18 +18,32 @@ ALLOCATORS = re.compile(r"\b(malloc|calloc|realloc|strdup|operator new|memalign)
 
 
 def records(log, kind):
-    """The stacks of the loss records of one kind, as lists of frame lines."""
+    """The loss records of one kind: how many blocks each holds, and its
+    stack as a list of frame lines."""
     found = []
     lines = log.splitlines()
     for i, line in enumerate(lines):
-        if "are %s in loss record" % kind in line:
+        record = re.search(r"bytes in ([\d,]+) blocks are %s in loss record" % kind, line)
+        if record:
             stack = []
             for frame in lines[i + 1:]:
                 if not re.search(r"(at|by) 0x", frame):
                     break
                 stack.append(frame)
-            found.append(stack)
+            found.append((int(record.group(1).replace(",", "")), stack))
     return found
+
+
+def summary_blocks(log, kind):
+    """How many blocks the leak summary counts of one kind."""
+    summary = re.search(r"%s: [\d,]+ bytes in ([\d,]+) blocks" % kind, log)
+    return int(summary.group(1).replace(",", ""))
+
+
+def ours(frame):
+    """Whether a frame is in our own code: named by its source file under
+    src/ (valgrind is asked for full paths), or by the program's file."""
+    return ("(%s/src/" % os.path.realpath(SOURCE)) in frame or ("(in %s)" % PROGRAM) in frame
 
 
 def allocated_by(stack):
@@ -38,14 +52,6 @@ def allocated_by(stack):
         if not ALLOCATORS.search(frame):
             return frame
     return ""
-
-
-def ours(frame):
-    """Whether a stack frame is in our program: named by one of our sources
-    where it has debug information, by the program's file where not."""
-    sources = os.listdir(os.path.join(SOURCE, "src"))
-    return ("(in %s)" % PROGRAM in frame
-            or re.search(r"\((%s):\d+\)" % "|".join(map(re.escape, sources)), frame) is not None)
 
 
 class Memcheck(unittest.TestCase):
@@ -60,6 +66,7 @@ class Memcheck(unittest.TestCase):
                    "PELLACORN_SPY": os.path.join(out, "spy.txt")}
             result = subprocess.run(
                 ["valgrind", "--leak-check=full", "--show-leak-kinds=all", "--num-callers=30",
+                 "--fullpath-after=",
                  "--suppressions=" + os.path.join(SOURCE, "tests", "valgrind.supp"),
                  "--log-file=" + log_file, PROGRAM], cwd=cwd, env=env, timeout=400,
                 capture_output=True, text=True)
@@ -71,10 +78,13 @@ class Memcheck(unittest.TestCase):
             self.assertNotIn("Invalid read", log)
             self.assertNotIn("Invalid write", log)
             self.assertIn("ERROR SUMMARY", log)
-            for stack in records(log, "definitely lost"):
+            lost = records(log, "definitely lost")
+            self.assertEqual(sum(blocks for blocks, _ in lost),
+                             summary_blocks(log, "definitely lost"), "a record for every block")
+            for _, stack in lost:
                 self.assertFalse(ours(allocated_by(stack)), "\n".join(stack))
             # The icon mask, malloc'd by SetUpIcon and kept on purpose.
-            kept = [s for s in records(log, "still reachable") if "SetUpIcon" in allocated_by(s)]
+            kept = [s for _, s in records(log, "still reachable") if "SetUpIcon" in allocated_by(s)]
             self.assertTrue(kept, "the icon mask is still reachable at exit")
         finally:
             server.stop()

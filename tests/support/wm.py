@@ -46,7 +46,7 @@ class WindowManagerTest(ServerTest):
                                 timeout=20)
         self.assertEqual(result.returncode, 0, "%s: %s" % (command, result.stderr))
 
-    def find_client(self, run, title=TITLE, timeout=15.0):
+    def find_client(self, run, title=TITLE, timeout=30.0):
         """The program's window with this title, once the window manager has
         framed and shown it; None if it does not appear."""
         def search(window, depth):
@@ -59,11 +59,13 @@ class WindowManagerTest(ServerTest):
             return None
 
         deadline = time.time() + timeout
+        self.unshown = None  # the last window found but not yet shown
         while time.time() < deadline and run.proc.poll() is None:
             try:
                 window = search(self.server.x.screen().root, 3)
                 if window is not None and viewable(window):
                     return window
+                self.unshown = window or self.unshown
             except error.BadWindow:
                 pass  # a window went away while we looked
             time.sleep(0.05)

@@ -12,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-from Xlib import X, XK, display, protocol
+from PIL import Image
+from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
 SOURCE = os.environ.get("PELLACORN_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -125,14 +126,21 @@ class Run:
             stderr=subprocess.PIPE, text=True,
             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
         self.stdout = self.stderr = ""
+        self.ended = False
 
     def wait(self, timeout=20):
+        """The exit status, once the program has ended; a second call
+        returns the same."""
+        if self.ended:
+            return self.proc.returncode
         try:
             self.stdout, self.stderr = self.proc.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.stdout, self.stderr = self.proc.communicate()
             raise
+        finally:
+            self.ended = self.proc.returncode is not None
         return self.proc.returncode
 
     def kill(self):
@@ -182,6 +190,29 @@ def wait_for(condition, timeout=10.0):
     return False
 
 
+def drawn(window, width=640, height=480):
+    """True when the window shows colour: the figure and the logos are in
+    colour, while an undrawn window is black or the server's grey root
+    pattern. False also once the window is gone."""
+    try:
+        image = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
+    except error.XError:
+        return False
+    saturation = Image.frombytes("RGB", (width, height), image.data, "raw", "BGRX")
+    return saturation.convert("HSV").getextrema()[1][1] > 128
+
+
+def wait_for_frame(window, run, timeout=15.0):
+    """Waits until the window shows a drawn frame, so that the program is
+    in its loop and ends only when asked; false if it ended first."""
+    deadline = time.time() + timeout
+    while time.time() < deadline and run.proc.poll() is None:
+        if drawn(window):
+            return True
+        time.sleep(0.05)
+    return False
+
+
 def focus(server, window):
     window.set_input_focus(X.RevertToParent, X.CurrentTime)
     server.x.sync()
@@ -189,37 +220,41 @@ def focus(server, window):
 
 def hold_key(server, name, seconds=0.4):
     """Press and hold a key across several frames, then release it."""
+    hold_key_until(server, name, lambda: False, seconds)
+
+
+def hold_key_until(server, name, condition, timeout=10.0):
+    """Holds a key down until condition() holds, at most timeout seconds,
+    and returns whether it held: a press that begins and ends while the
+    program is still starting up, or within one frame, is rightly never
+    seen, so a test holds the key until the program has acted on it."""
     code = server.x.keysym_to_keycode(XK.string_to_keysym(name))
     xtest.fake_input(server.x, X.KeyPress, code)
     server.x.sync()
-    time.sleep(seconds)
-    xtest.fake_input(server.x, X.KeyRelease, code)
-    server.x.sync()
-
-
-def quit_with_escape(server, window, run, timeout=20.0):
-    """Quit as a user does, and return the exit status. Escape stays down
-    until the program has ended: a press that begins and ends while it is
-    still starting up, or within one frame, is rightly never seen."""
-    focus(server, window)
-    code = server.x.keysym_to_keycode(XK.string_to_keysym("Escape"))
-    xtest.fake_input(server.x, X.KeyPress, code)
-    server.x.sync()
     try:
-        wait_for(lambda: run.proc.poll() is not None, timeout)
+        return wait_for(condition, timeout)
     finally:
         xtest.fake_input(server.x, X.KeyRelease, code)
         server.x.sync()
+
+
+def quit_with_escape(server, window, run, timeout=20.0):
+    """Quit as a user does, holding Escape until the program has ended,
+    and return the exit status."""
+    focus(server, window)
+    hold_key_until(server, "Escape", lambda: run.proc.poll() is not None, timeout)
     return run.wait(5)
 
 
 def close(server, window):
-    """What a window manager sends when the user closes the window."""
+    """What a window manager sends when the user closes the window. A
+    window that is already gone, with its program, is no error: unlike a
+    signal, the request cannot end a program that was ending by itself."""
     protocols = server.x.intern_atom("WM_PROTOCOLS")
     delete = server.x.intern_atom("WM_DELETE_WINDOW")
     event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                          data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-    window.send_event(event)
+    window.send_event(event, onerror=error.CatchError())
     server.x.sync()
 
 
