@@ -34,8 +34,16 @@ SDL_Surface* QN_Logo;
 Mix_Chunk* chunk;
 Mix_Music* music;
 
-// Private: whether F1 was down at the previous Update that had a key table.
+// Private: whether F1 counts as held, and for how long it has read up since
+// it last read down.
 static bool f1WasDown;
+static Uint32 f1UpMs;
+// How long F1 must read up before a new press counts. Classic SDL empties
+// the key table inside the full-screen toggle, and a held key comes back
+// only once the window system reports it again: a few frames later, or on
+// a busy machine some hundreds of milliseconds. A gap that short is no
+// release.
+const Uint32 F1RearmMs = 500;
 
 // ---- Lifecycle ----
 
@@ -106,13 +114,18 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
     if (Keys != NULL) {
         if (Keys[SDLK_ESCAPE])
             TerminateApplication();
-        // One toggle per press: only as F1 goes down. Remember what was read
-        // before toggling, since classic SDL clears the key table inside the
-        // toggle and the held key only comes back at the next event pump.
+        // One toggle per press: only as F1 goes down after a real release.
         bool F1Down = Keys[SDLK_F1] != 0;
         if (F1Down && !f1WasDown)
             ToggleFullscreen();
-        f1WasDown = F1Down;
+        if (F1Down) {
+            f1WasDown = true;
+            f1UpMs = 0;
+        } else {
+            f1UpMs = Milliseconds >= F1RearmMs - f1UpMs ? F1RearmMs : f1UpMs + Milliseconds;
+            if (f1UpMs >= F1RearmMs)
+                f1WasDown = false;
+        }
     }
 
     // The spin and the sweep follow time; the drifts and the sway follow
