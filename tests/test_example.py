@@ -1,44 +1,48 @@
-"""The example scene, linked with the shell by pellacorn_add_scene, runs
-under Xvfb: it draws stars, goes on after F1 and quits on Escape."""
+"""The example scene, linked with the shell by pellacorn_add_scene, runs on
+a desktop: it draws moving stars, switches to full screen and back on F1
+and quits on Escape."""
 
 import os
-import shutil
-import time
 import unittest
 
-from support.xharness import (CLOSING, HEADER, Run, Xvfb, find_window, focus, hold_key,
-                              quit_with_escape, screenshot, scratch)
+from support.wm import FullScreenWatch, WindowManagerTest, switch_with_f1
+from support.xharness import (CLOSING, HEADER, Run, focus, quit_with_escape, scratch, screenshot,
+                              wait_for)
 
 STARFIELD = os.environ["PELLACORN_STARFIELD"]
 
 
-class Starfield(unittest.TestCase):
+def lit(shot):
+    return sum(1 for row in shot for pixel in row if sum(pixel) > 150)
+
+
+class Starfield(WindowManagerTest):
     def test_it_draws_stars_and_uses_the_shell_services(self):
-        server = Xvfb()
-        run = Run(scratch(), server, program=STARFIELD)
-        try:
-            window = find_window(server, run=run)
-            self.assertIsNotNone(window, run.log())
-            time.sleep(0.5)
-            shot = screenshot(server, window)
-            lit = sum(1 for row in shot for pixel in row if sum(pixel) > 150)
-            self.assertGreater(lit, 200, "stars on the screen")
-            time.sleep(0.3)
-            later = screenshot(server, window)
-            self.assertNotEqual(shot, later, "the stars move")
-            focus(server, window)
-            hold_key(server, "F1", 0.2)
-            time.sleep(0.3)
+        run = Run(scratch(), self.server, program=STARFIELD)
+        self.runs.append(run)
+        window = self.find_client(run)
+        self.assertIsNotNone(window, run.log())
+        shots = []
+        self.assertTrue(wait_for(lambda: shots.append(screenshot(self.server, window))
+                                 or lit(shots[-1]) > 200), "stars on the screen")
+        first = shots[-1]
+        self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
+                        "the stars move")
+        # F1 goes to full screen and, pressed again, back: one switch a
+        # press, whether released as the switch shows or held a second on.
+        watch = FullScreenWatch(self.server)
+        self.addCleanup(watch.close)
+        self.assertFalse(watch.poll())
+        for changes, held in [(1, 0.0), (2, 1.0)]:
+            focus(self.server, window)
+            self.assertTrue(switch_with_f1(self.server, watch, run, changes == 1, held),
+                            "F1: %d switches, log %r" % (watch.changes, run.log()))
+            self.assertEqual(watch.changes, changes)
             self.assertIsNone(run.proc.poll())
-            window = find_window(server)
-            self.assertEqual(quit_with_escape(server, window, run), 0)
-            log = run.log()
-            self.assertTrue(log.startswith(HEADER + "Starfield: 600 stars\n"), log)
-            self.assertTrue(log.endswith("Starfield: goodbye\n" + CLOSING), log)
-        finally:
-            run.kill()
-            server.stop()
-            shutil.rmtree(run.cwd, ignore_errors=True)
+        self.assertEqual(quit_with_escape(self.server, window, run), 0)
+        log = run.log()
+        self.assertTrue(log.startswith(HEADER + "Starfield: 600 stars\n"), log)
+        self.assertTrue(log.endswith("Starfield: goodbye\n" + CLOSING), log)
 
 
 if __name__ == "__main__":

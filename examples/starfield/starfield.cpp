@@ -55,16 +55,22 @@ bool Initialize()
 void Update(Uint32 Milliseconds, Uint8* Keys)
 {
     // The key table is live: a held F1 reads as down on every frame, so
-    // the toggle waits for it to go down. The state is read before the
-    // toggle, which on classic SDL clears the table until the next event.
-    static bool f1WasDown;
+    // the toggle waits for a press after a real release. Classic SDL
+    // empties the table inside the toggle, and a held key reads up until
+    // the window system reports it again, on a busy machine for some
+    // hundreds of milliseconds: a gap that short is no release.
+    const Uint32 F1RearmMs = 500;
+    static Uint32 f1UpMs = F1RearmMs;
     if (Keys != NULL) {
         if (Keys[SDLK_ESCAPE])
             TerminateApplication();
-        bool F1Down = Keys[SDLK_F1] != 0;
-        if (F1Down && !f1WasDown)
-            ToggleFullscreen();
-        f1WasDown = F1Down;
+        if (Keys[SDLK_F1]) {
+            if (f1UpMs >= F1RearmMs)
+                ToggleFullscreen();
+            f1UpMs = 0;
+        } else if (f1UpMs < F1RearmMs) {
+            f1UpMs = Milliseconds >= F1RearmMs ? F1RearmMs : f1UpMs + Milliseconds;
+        }
     }
     // A long pause (the window was hidden) must not fling every star past
     // the eye at once.

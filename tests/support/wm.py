@@ -11,7 +11,7 @@ import time
 from PIL import Image, ImageChops
 from Xlib import X, Xatom, display, error
 
-from support.xharness import TITLE, ServerTest, wait_for
+from support.xharness import TITLE, ServerTest, hold_key_until, wait_for
 
 
 class WindowManagerTest(ServerTest):
@@ -194,3 +194,22 @@ class FullScreenWatch:
 
     def close(self):
         self.x.close()
+
+
+def switch_with_f1(server, watch, run, full, held=0.0):
+    """Holds F1 until the watch sees the screen go full (or back), then held
+    seconds more; false if it did not switch. Returns once the program has
+    drawn for a while after the release, at least half a second later, so
+    that a second switch would show and the next press counts."""
+    switched = []
+
+    def switched_and_held():
+        if not switched and watch.poll() == full:
+            switched.append(time.time())
+        return bool(switched) and time.time() >= switched[0] + held
+
+    done = hold_key_until(server, "F1", switched_and_held, 10 + held)
+    released, used = time.time(), run.cpu_seconds()
+    wait_for(lambda: time.time() > released + 0.6 and run.cpu_seconds() > used + 0.3)
+    watch.poll()
+    return done
