@@ -158,6 +158,12 @@ class Run:
     def log(self):
         return self.read("log.txt")
 
+    def wakeups(self):
+        """How often the program's main thread has gone to sleep and woken:
+        a hidden program wakes each 10 ms to look for events."""
+        with open("/proc/%d/task/%d/status" % (self.proc.pid, self.proc.pid)) as f:
+            return int(re.search(r"voluntary_ctxt_switches:\s+(\d+)", f.read()).group(1))
+
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.proc.pid) as f:
             fields = f.read().rsplit(")", 1)[1].split()
