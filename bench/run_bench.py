@@ -35,7 +35,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 from support.xharness import (Run, Xvfb, find_window, linked_sdl_version, scratch,  # noqa: E402
-                              sdl_version, wait_for)
+                              sdl_version, wait_for, wait_for_frame)
 
 
 def spy_samples(path):
@@ -142,10 +142,13 @@ class Bench:
         run = Run(self.cwd, self.server, program=self.programs["pellacorn"], env=self.env)
         try:
             window = find_window(self.server, run=run)
-            time.sleep(1.0)
+            if window is None or not wait_for_frame(window, run):
+                raise SystemExit("pellacorn did not draw")
             window.unmap()
             self.server.x.sync()
-            time.sleep(0.5)
+            # Settled into waiting for events, which wakes it each 10 ms.
+            woken = run.wakeups()
+            wait_for(lambda: run.wakeups() >= woken + 20)
             before, start = run.cpu_seconds(), time.time()
             time.sleep(1.0 if self.quick else 3.0)
             used = (run.cpu_seconds() - before) / (time.time() - start)
