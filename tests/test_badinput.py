@@ -7,12 +7,10 @@ crashes or hangs, and the log holds every line up to the end."""
 
 import os
 import random
-import shutil
 import struct
 import unittest
 
-from support.xharness import (CLOSING, HEADER, SOURCE, Run, ServerTest, bmp24, close,
-                              find_window, scratch, wait_for_frame)
+from support.xharness import CLOSING, HEADER, SOURCE, ServerTest, bmp24, run_with_file
 
 LOGOS = ["data/logo.gif", "data/SDL_Title.bmp", "data/QN_Title.bmp"]
 
@@ -59,27 +57,9 @@ def cases(name):
 
 class BadInput(ServerTest):
     def run_with(self, name, contents):
-        """Start with one file replaced; once it draws, close its window.
-        Returns the status, the log and whether a window opened."""
-        cwd = scratch(omit=[name])
-        if contents == "dir":
-            os.mkdir(os.path.join(cwd, name))
-        elif contents is not None:
-            with open(os.path.join(cwd, name), "wb") as f:
-                f.write(contents)
-        run = Run(cwd, self.server)
-        try:
-            window = find_window(self.server, run=run, timeout=20)
-            # A frame drawn with whatever loaded; a program that gave up
-            # instead ends by itself, and closing its gone window does nothing.
-            if window is not None and wait_for_frame(window, run, 20):
-                close(self.server, window)
-            status = run.wait(30)
-            self.assertGreaterEqual(status, 0, "killed by signal %d" % -status)
-            return status, run.log(), window is not None
-        finally:
-            run.kill()
-            shutil.rmtree(cwd, ignore_errors=True)
+        status, log, window = run_with_file(self.server, name, contents)
+        self.assertIsInstance(status, int, "%s: %s" % (status, log))
+        return status, log, window
 
     def test_a_logo_that_does_not_load_ends_start_up(self):
         for name in LOGOS:

@@ -170,6 +170,36 @@ class Run:
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def run_with_file(server, target, contents, timeout=20):
+    """Runs the program with one file replaced: bytes to write there, None
+    to leave it out, or "dir" for a directory in its place. Once the
+    program draws, its window is closed; one that gave up ends by itself,
+    and closing its gone window does nothing. Returns the status ("hang" or
+    "crash (signal N)" when it did not exit), the log and whether a window
+    opened."""
+    cwd = scratch(omit=[target])
+    if contents == "dir":
+        os.mkdir(os.path.join(cwd, target))
+    elif contents is not None:
+        with open(os.path.join(cwd, target), "wb") as f:
+            f.write(contents)
+    run = Run(cwd, server)
+    try:
+        window = find_window(server, run=run, timeout=timeout)
+        if window is not None and wait_for_frame(window, run, timeout):
+            close(server, window)
+        try:
+            status = run.wait(timeout)
+        except subprocess.TimeoutExpired:
+            status = "hang"
+        if isinstance(status, int) and status < 0:
+            status = "crash (signal %d)" % -status
+        return status, run.log(), window is not None
+    finally:
+        run.kill()
+        shutil.rmtree(cwd, ignore_errors=True)
+
+
 def find_window(server, title=TITLE, timeout=15.0, run=None):
     """The top-level window whose name is title, or None after timeout."""
     deadline = time.time() + timeout
