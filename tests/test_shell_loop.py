@@ -7,7 +7,7 @@ import time
 import unittest
 
 from support.xharness import (CLOSING, COMPAT, HEADER, PROBE, Run, ServerTest, close,
-                              find_window, focus, hold_key, scratch, screenshot, wait_for)
+                              find_window, focus, hold_key_until, scratch, screenshot, wait_for)
 
 
 def parse(text):
@@ -90,10 +90,10 @@ class ShellLoop(ServerTest):
         self.assertTrue(all(u["keys"] == "0" for u in updates(self.calls(run))))
         focus(self.server, window)
         start = self.frames(run)
-        hold_key(self.server, "Shift_L", 0.4)
+        seen = lambda: "1" in [u["shift"] for u in updates(self.calls(run))[start:]]
+        self.assertTrue(hold_key_until(self.server, "Shift_L", seen), "the held key was seen")
         self.wait_frames(run, 20)
         later = updates(self.calls(run))[start:]
-        self.assertIn("1", [u["shift"] for u in later], "the held key was seen")
         self.assertEqual(later[-1]["keys"], "1", "the table stays set")
         self.assertEqual(later[-1]["shift"], "0", "and follows the release")
         self.finish(run, window)

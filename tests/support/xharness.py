@@ -254,11 +254,6 @@ def focus(server, window):
     server.x.sync()
 
 
-def hold_key(server, name, seconds=0.4):
-    """Press and hold a key across several frames, then release it."""
-    hold_key_until(server, name, lambda: False, seconds)
-
-
 def hold_key_until(server, name, condition, timeout=10.0):
     """Holds a key down until condition() holds, at most timeout seconds,
     and returns whether it held: a press that begins and ends while the
