@@ -110,28 +110,19 @@ TEST_F(Icon, TheMaskShowsEveryPixelThatDiffersFromTheTopLeft)
     EXPECT_EQ(LoggedText, "");
 }
 
-TEST_F(Icon, OtherWidthsKeepTheirRowsApart)
+TEST_F(Icon, OtherSizesKeepTheirRowsApart)
 {
-    for (int W : {8, 16, 40}) {
+    // Narrow, wider than a word, the largest taken, and all one colour.
+    struct Case {
+        int W, H;
         Pixels Set;
-        for (int R = 0; R < 4; R++)
-            Set.push_back({R, (R * 3 + 2) % W});
-        ASSERT_NE(Load(WritePalettised("narrow.bmp", W, 4, 0, Set)), nullptr);
-        EXPECT_EQ(GivenMask, ExpectedMask(W, 4, Set)) << "width " << W;
+    } Cases[] = {{8, 4, {{0, 2}, {1, 5}, {2, 0}, {3, 3}}}, {16, 4, {{0, 2}, {1, 5}, {3, 11}}},
+        {40, 4, {{0, 2}, {1, 39}, {2, 8}, {3, 32}}}, {1024, 1024, {{1023, 1023}}}, {32, 32, {}}};
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(std::to_string(C.W) + " x " + std::to_string(C.H));
+        ASSERT_NE(Load(WritePalettised("sized.bmp", C.W, C.H, 1, C.Set)), nullptr) << LoggedText;
+        EXPECT_EQ(GivenMask, ExpectedMask(C.W, C.H, C.Set));
     }
-}
-
-TEST_F(Icon, ALargeButPlausibleIconIsTaken)
-{
-    ASSERT_NE(Load(WritePalettised("large.bmp", 1024, 1024, 1, {{1023, 1023}})), nullptr);
-    EXPECT_EQ(GivenMask.size(), 1024u * 1024 / 8);
-    EXPECT_EQ(GivenMask.back(), 0x01);
-}
-
-TEST_F(Icon, AOneColourIconIsWhollyTransparent)
-{
-    ASSERT_NE(Load(WritePalettised("plain.bmp", 32, 32, 6, {})), nullptr);
-    EXPECT_EQ(GivenMask, std::vector<Uint8>(128, 0));
 }
 
 TEST_F(Icon, UnsuitableFilesAreRefusedWithTheirLogLine)
