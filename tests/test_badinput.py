@@ -1,6 +1,6 @@
 """Bad input in each of the five files the program reads: missing, empty,
 truncated, random bytes, the wrong format under the right name, a directory
-in its place, and a very large image. A logo that does not load ends
+in its place, a very large image, and a small one far too wide. A logo that does not load ends
 start-up with its two lines and status 1; a bad module gives a normal,
 silent run; a bad icon gives its line and start-up goes on. Nothing
 crashes or hangs, and the log holds every line up to the end."""
@@ -53,6 +53,9 @@ def cases(name):
     yield "directory", "dir"
     if name != "data/lktheme.mod":
         yield "very large", large_gif(8000, 8000) if name.endswith(".gif") else large_bmp8(8000, 8000)
+    if name.endswith(".bmp"):
+        # Small, but wider than any image here may be.
+        yield "too wide", bmp24(20000, 2, lambda x, y: (200, 0, 0))
 
 
 class BadInput(ServerTest):
