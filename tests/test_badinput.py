@@ -1,9 +1,10 @@
 """Bad input in each of the five files the program reads: missing, empty,
 truncated, random bytes, the wrong format under the right name, a directory
-in its place, a very large image, and a small one far too wide. A logo that does not load ends
-start-up with its two lines and status 1; a bad module gives a normal,
-silent run; a bad icon gives its line and start-up goes on. Nothing
-crashes or hangs, and the log holds every line up to the end."""
+in its place, a very large image, and a small one far too wide. A logo
+that does not load ends start-up with its two lines and status 1; a bad
+module gives a normal, silent run; a bad icon gives its line and start-up
+goes on. Nothing crashes or hangs, and the log holds every line up to the
+end."""
 
 import os
 import random
