@@ -34,16 +34,15 @@ SDL_Surface* QN_Logo;
 Mix_Chunk* chunk;
 Mix_Music* music;
 
-// Private: whether F1 counts as held, and for how long it has read up since
-// it last read down.
-static bool f1WasDown;
-static Uint32 f1UpMs;
 // How long F1 must read up before a new press counts. Classic SDL empties
 // the key table inside the full-screen toggle, and a held key comes back
 // only once the window system reports it again: a few frames later, or on
 // a busy machine some hundreds of milliseconds. A gap that short is no
 // release.
 const Uint32 F1RearmMs = 500;
+// Private: how long F1 has read up since it last read down, up to
+// F1RearmMs; it starts released.
+static Uint32 f1UpMs = F1RearmMs;
 
 // ---- Lifecycle ----
 
@@ -115,16 +114,12 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
         if (Keys[SDLK_ESCAPE])
             TerminateApplication();
         // One toggle per press: only as F1 goes down after a real release.
-        bool F1Down = Keys[SDLK_F1] != 0;
-        if (F1Down && !f1WasDown)
-            ToggleFullscreen();
-        if (F1Down) {
-            f1WasDown = true;
-            f1UpMs = 0;
-        } else {
-            f1UpMs = Milliseconds >= F1RearmMs - f1UpMs ? F1RearmMs : f1UpMs + Milliseconds;
+        if (Keys[SDLK_F1]) {
             if (f1UpMs >= F1RearmMs)
-                f1WasDown = false;
+                ToggleFullscreen();
+            f1UpMs = 0;
+        } else if (f1UpMs < F1RearmMs) {
+            f1UpMs = Milliseconds >= F1RearmMs ? F1RearmMs : f1UpMs + Milliseconds;
         }
     }
 
