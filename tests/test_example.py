@@ -6,14 +6,10 @@ import os
 import unittest
 
 from support.wm import FullScreenWatch, WindowManagerTest, switch_with_f1
-from support.xharness import (CLOSING, HEADER, Run, focus, quit_with_escape, scratch, screenshot,
-                              wait_for)
+from support.xharness import (CLOSING, HEADER, Run, focus, lit_frame, quit_with_escape, scratch,
+                              screenshot, wait_for)
 
 STARFIELD = os.environ["PELLACORN_STARFIELD"]
-
-
-def lit(shot):
-    return sum(1 for row in shot for pixel in row if sum(pixel) > 150)
 
 
 class Starfield(WindowManagerTest):
@@ -22,10 +18,8 @@ class Starfield(WindowManagerTest):
         self.runs.append(run)
         window = self.find_client(run)
         self.assertIsNotNone(window, run.log())
-        shots = []
-        self.assertTrue(wait_for(lambda: shots.append(screenshot(self.server, window))
-                                 or lit(shots[-1]) > 200), "stars on the screen")
-        first = shots[-1]
+        first = lit_frame(self.server, window, 200, 150)
+        self.assertIsNotNone(first, "stars on the screen")
         self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
                         "the stars move")
         # F1 goes to full screen and, pressed again, back: one switch a

@@ -11,8 +11,8 @@ import subprocess
 import tempfile
 import unittest
 
-from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, quit_with_escape,
-                              screenshot, wait_for)
+from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, lit_frame,
+                              quit_with_escape, screenshot, wait_for)
 
 BUILD = os.environ["PELLACORN_BUILD"]
 # What goes into pellacorn-dev; the rest of the tree is the program's.
@@ -26,11 +26,6 @@ def needed(program):
     dynamic = subprocess.run(["readelf", "-d", program], check=True, capture_output=True,
                              text=True).stdout
     return {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
-
-
-def lit(shot):
-    """How many pixels are clearly brighter than a dark background."""
-    return sum(1 for row in shot for pixel in row if sum(pixel) > 200)
 
 
 class Installed(unittest.TestCase):
@@ -125,14 +120,8 @@ class Installed(unittest.TestCase):
                 try:
                     window = find_window(self.server, run=run)
                     self.assertIsNotNone(window, run.stderr)
-                    first = None
-
-                    def drawn():
-                        nonlocal first
-                        first = screenshot(self.server, window)
-                        return lit(first) > 5000
-
-                    self.assertTrue(wait_for(drawn), "something is drawn")
+                    first = lit_frame(self.server, window, 5000, 200)
+                    self.assertIsNotNone(first, "something is drawn")
                     self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
                                     "it moves")
                     self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)

@@ -11,7 +11,7 @@ import time
 from PIL import Image, ImageChops
 from Xlib import X, Xatom, display, error
 
-from support.xharness import TITLE, ServerTest, hold_key_until, wait_for
+from support.xharness import TITLE, ServerTest, hold_key_until, rest_after_release, wait_for
 
 
 class WindowManagerTest(ServerTest):
@@ -209,7 +209,6 @@ def switch_with_f1(server, watch, run, full, held=0.0):
         return bool(switched) and time.time() >= switched[0] + held
 
     done = hold_key_until(server, "F1", switched_and_held, 10 + held)
-    released, used = time.time(), run.cpu_seconds()
-    wait_for(lambda: time.time() > released + 0.6 and run.cpu_seconds() > used + 0.3)
+    rest_after_release(run, 0.3)
     watch.poll()
     return done

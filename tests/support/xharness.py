@@ -249,6 +249,34 @@ def wait_for_frame(window, run, timeout=15.0):
     return False
 
 
+def draws_on(run, seconds, timeout=10.0):
+    """Waits while the program uses seconds more CPU, which it spends
+    drawing hundreds of frames a second; false if it stops."""
+    used = run.cpu_seconds()
+    return wait_for(lambda: run.cpu_seconds() >= used + seconds, timeout)
+
+
+def rest_after_release(run, seconds):
+    """After a key's release: waits out the half second a scene takes to
+    count it (so that the next press is a new one), then while the program
+    uses seconds more CPU drawing; false if it stops drawing."""
+    released = time.time()
+    wait_for(lambda: time.time() > released + 0.6, 1.0)
+    return draws_on(run, seconds)
+
+
+def lit_frame(server, window, pixels, brightness):
+    """The first screenshot, within the usual wait, with more than pixels
+    pixels whose r + g + b is over brightness; None if none comes."""
+    shots = []
+
+    def lit():
+        shots.append(screenshot(server, window))
+        return sum(1 for row in shots[-1] for pixel in row if sum(pixel) > brightness) > pixels
+
+    return shots[-1] if wait_for(lit) else None
+
+
 def focus(server, window):
     window.set_input_focus(X.RevertToParent, X.CurrentTime)
     server.x.sync()
