@@ -6,12 +6,12 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <unistd.h>
 
 #include "app.h"
 #include "error.h"
 #include "imagefile.h"
+#include "layer.h"
 #include "main.h"
 
 // The assertion in Draw must hold in every build, whatever NDEBUG says.
@@ -197,86 +197,23 @@ static void EraseLogo(SDL_Surface* S, SDL_Rect* R)
     SDL_FillRect(S, R, SDL_MapRGBA(S->format, 0, 0, 0, 0));
 }
 
-// SDL 1.2's GL blit layer has an alpha channel at 32 bits. sdl12-compat's
-// has none, yet each SDL_UpdateRects uploads the layer's bytes as R, G, B,
-// A, so a blitted logo would vanish there. On such a layer only, every
-// pixel a logo drew is kept in that order, opaque where the logo is not
-// pure black. Before a blit, whatever of the other logos lies in its way
-// goes back to the layer's own format, so that after it the whole
-// rectangle is converted once: no pixel is ever converted twice.
-static bool IsLayerWithoutAlphaGL(const SDL_Surface* S)
-{
-    return (S->flags & SDL_OPENGLBLIT) == SDL_OPENGLBLIT && S->format->Amask == 0
-        && S->format->BytesPerPixel == 4;
-}
+// Where the program is linked with the shell library's wrap of
+// SDL_UpdateRects, the linker resolves this name to the real call and the
+// wrap keeps the layer right on every SDL (layer.h). In a shell of
+// someone else's it stays null, and the scene does the same with its own
+// copy of that code, so that its logos show there too.
+extern "C" void __real_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R) __attribute__((weak));
 
-// Put R's pixels in upload order: bytes R, G, B and an alpha that is opaque
-// unless the pixel is black. Transparent black, most of a logo's
-// rectangle, reads the same in both orders and is skipped.
-static void ConvertForUploadGL(SDL_Surface* S, const SDL_Rect* R)
-{
-    const Uint8 Rs = S->format->Rshift, Gs = S->format->Gshift, Bs = S->format->Bshift;
-    for (int Y = R->y; Y < R->y + R->h; Y++) {
-        Uint32* P = (Uint32*)((Uint8*)S->pixels + Y * S->pitch) + R->x;
-        for (Uint32* End = P + R->w; P < End; P++) {
-            if (*P == 0)
-                continue;
-            Uint8 Bytes[4] = {(Uint8)(*P >> Rs), (Uint8)(*P >> Gs), (Uint8)(*P >> Bs), 0};
-            Bytes[3] = (Bytes[0] | Bytes[1] | Bytes[2]) ? 255 : 0;
-            memcpy(P, Bytes, 4);
-        }
-    }
-}
-
-// The reverse: R's pixels back in the layer's own format.
-static void ConvertFromUploadGL(SDL_Surface* S, const SDL_Rect* R)
-{
-    const Uint8 Rs = S->format->Rshift, Gs = S->format->Gshift, Bs = S->format->Bshift;
-    for (int Y = R->y; Y < R->y + R->h; Y++) {
-        Uint32* P = (Uint32*)((Uint8*)S->pixels + Y * S->pitch) + R->x;
-        for (Uint32* End = P + R->w; P < End; P++) {
-            if (*P == 0)
-                continue;
-            Uint8 Bytes[4];
-            memcpy(Bytes, P, 4);
-            *P = (Uint32)Bytes[0] << Rs | (Uint32)Bytes[1] << Gs | (Uint32)Bytes[2] << Bs;
-        }
-    }
-}
-
-// The part of A inside B, empty (0 x 0) where they do not meet: how a
-// blit clips its target to the surface.
-static SDL_Rect IntersectRect(const SDL_Rect* A, const SDL_Rect* B)
-{
-    int X0 = A->x > B->x ? A->x : B->x, Y0 = A->y > B->y ? A->y : B->y;
-    int X1 = A->x + A->w < B->x + B->w ? A->x + A->w : B->x + B->w;
-    int Y1 = A->y + A->h < B->y + B->h ? A->y + A->h : B->y + B->h;
-    SDL_Rect R = {(Sint16)X0, (Sint16)Y0, 0, 0};
-    if (X1 > X0 && Y1 > Y0)
-        R.w = (Uint16)(X1 - X0), R.h = (Uint16)(Y1 - Y0);
-    return R;
-}
-
-// Blit a logo whole at R and update the area it covered; Other1 and Other2
-// are where the other two logos stand on the layer now.
-static void BlitLogo(
-    SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R, const SDL_Rect* Other1, const SDL_Rect* Other2)
+// Blit a logo whole at R and update the area it covered.
+static void BlitLogo(SDL_Surface* S, SDL_Surface* Logo, SDL_Rect* R)
 {
     R->w = (Uint16)Logo->w;
     R->h = (Uint16)Logo->h;
-    bool Convert = IsLayerWithoutAlphaGL(S);
-    if (Convert) {
-        SDL_Rect Target = IntersectRect(R, &S->clip_rect);
-        const SDL_Rect* Others[] = {Other1, Other2};
-        for (const SDL_Rect* Other : Others) {
-            SDL_Rect Overlap = IntersectRect(&Target, Other);
-            ConvertFromUploadGL(S, &Overlap);
-        }
-    }
     SDL_UpperBlit(Logo, NULL, S, R);
-    if (Convert)
-        ConvertForUploadGL(S, R);
-    SDL_UpdateRects(S, 1, R);
+    if (__real_SDL_UpdateRects != NULL)
+        SDL_UpdateRects(S, 1, R);
+    else
+        UpdateLayerRectsGL(S, 1, R, SDL_UpdateRects);
 }
 
 void Draw2D(SDL_Surface* S)
@@ -292,7 +229,7 @@ void Draw2D(SDL_Surface* S)
     // bound before it turns.
     if (Iy > ScreenHeight - Zarn_Logo->h || Iy < 0)
         IyOff = (Sint16)-IyOff;
-    BlitLogo(S, Zarn_Logo, &src1, &src2, &src3);
+    BlitLogo(S, Zarn_Logo, &src1);
 
     // Second logo: bouncing across a pixel a frame, swaying up and down.
     EraseLogo(S, &src2);
@@ -301,13 +238,13 @@ void Draw2D(SDL_Surface* S)
     src2.y = ToSint16(sin((double)Ly) * 170.0 + (double)((SDL_Logo->h + ScreenHeight) / 2) - 80.0);
     if (Ix > ScreenWidth - SDL_Logo->w || Ix < 0)
         IxOff = (Sint16)-IxOff;
-    BlitLogo(S, SDL_Logo, &src2, &src1, &src3);
+    BlitLogo(S, SDL_Logo, &src2);
 
     // Third logo: a curve traced by the two phases.
     EraseLogo(S, &src3);
     src3.x = ToSint16(sin((double)Lx) * 170.0 + (double)((QN_Logo->w + ScreenWidth) / 2) - 106.0);
     src3.y = ToSint16(cos((double)Ly) * 170.0 + (double)((QN_Logo->h + ScreenHeight) / 2) - 80.0);
-    BlitLogo(S, QN_Logo, &src3, &src1, &src2);
+    BlitLogo(S, QN_Logo, &src3);
 }
 
 // ---- Sound effects, for scenes that want them ----

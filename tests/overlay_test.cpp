@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app.h"
+#include "layer.h"
 #include "test_shell.h"
 
 struct Call {
@@ -36,18 +37,25 @@ int __wrap_SDL_UpperBlit(SDL_Surface* S, SDL_Rect* SR, SDL_Surface* D, SDL_Rect*
     Calls.push_back({'B', DR ? *DR : SDL_Rect {}, DR == nullptr || SR != nullptr, 1});
     return __real_SDL_UpperBlit(S, SR, D, DR);
 }
-// What sdl12-compat shows, when a test watches: each update uploads the
-// rectangle's bytes to the screen as R, G, B, A, and they stay until the
-// next upload there. Otherwise an update is only recorded.
+// What the stack shows, when a test watches: each upload reads the
+// rectangle's bytes as R, G, B, A, as sdl12-compat's does, and they stay
+// until the next upload there. The overlay's updates go through the
+// shell's layer code (layer.h), as in the program. Otherwise an update is
+// only recorded.
 static std::vector<Uint8> Shown;
 
-void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R)
+static void Upload(SDL_Surface* S, int N, SDL_Rect* R)
 {
-    Calls.push_back({'U', N > 0 ? R[0] : SDL_Rect {}, R == nullptr, N});
     for (int I = 0; I < N && !Shown.empty(); I++)
         for (int Y = R[I].y; Y < R[I].y + R[I].h; Y++)
             memcpy(&Shown[(Y * 640 + R[I].x) * 4], (Uint8*)S->pixels + Y * S->pitch + R[I].x * 4,
                 R[I].w * 4);
+}
+
+void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R)
+{
+    Calls.push_back({'U', N > 0 ? R[0] : SDL_Rect {}, R == nullptr, N});
+    UpdateLayerRectsGL(S, N, R, Upload);
 }
 void __wrap_SDL_UpdateRect(SDL_Surface*, Sint32, Sint32, Uint32, Uint32)
 {
@@ -309,6 +317,18 @@ TEST_F(Overlay, ALayerWithoutAlphaIsUploadedOpaqueInRGBAOrderWithEveryColourKept
     EXPECT_EQ(At(First.x + First.w - 1, First.y + First.h - 1), ShownYellow);
     EXPECT_EQ(At(Now.x + 1, Now.y + 1), (std::vector<Uint8> {255, 0, 255, 255}));
     EXPECT_EQ(At(First.x, First.y - 2), Clear) << "above the first logo";
+    Uint32* Kept = (Uint32*)((Uint8*)Layer->pixels + First.y * Layer->pitch) + First.x;
+    EXPECT_EQ(*Kept, 0xFFFF00u) << "between updates the layer keeps its own format";
+
+    // Two overlapping rectangles in one update: each pixel still shows once
+    // converted, and the layer is left as it was.
+    SDL_Rect Both[2] = {First, {(Sint16)(First.x + 10), First.y, 50, 20}};
+    Shown.assign(640 * 480 * 4, 0);
+    Uint32 Own = Kept[20];
+    __wrap_SDL_UpdateRects(Layer, 2, Both);
+    EXPECT_EQ(At(First.x + 20, First.y), (std::vector<Uint8> {(Uint8)(Own >> 16), (Uint8)(Own >> 8),
+                                             (Uint8)Own, 255}));
+    EXPECT_EQ(Kept[20], Own);
 
     Layer->flags &= ~SDL_OPENGLBLIT; // a plain surface is left as blitted
     C = Frame();
