@@ -38,12 +38,15 @@ class Program(ServerTest):
     # ---- A normal run, seen and heard ----
 
     def test_a_normal_run_shows_its_window_icon_and_logos_loops_its_tune_and_ends_on_escape(self):
-        # Logos of plain, distinct colours; the third is a frame whose black
-        # inside must let the spinning figure show through. The tune is a
-        # note and a rest, far shorter than a capture.
-        ring = lambda x, y: MAGENTA if min(x, y, 159 - x, 159 - y) < 8 else BLACK
-        cwd = scratch(files={"data/logo.gif": bmp24(100, 30, lambda x, y: YELLOW),
-                             "data/SDL_Title.bmp": bmp24(60, 20, lambda x, y: CYAN),
+        # Logos of plain colours that no channel swap leaves alike and that
+        # the figure's shades never take: a large one, and two colour-keyed
+        # ones moving over it, a box with a black border and a ring whose
+        # black inside must let what lies beneath show through. The tune is
+        # a note and a rest, far shorter than a capture.
+        box = lambda x, y: LIME if 10 <= x < 110 and 10 <= y < 70 else BLACK
+        ring = lambda x, y: PINK if min(x, y, 159 - x, 159 - y) < 8 else BLACK
+        cwd = scratch(files={"data/logo.gif": bmp24(300, 200, lambda x, y: ORANGE),
+                             "data/SDL_Title.bmp": bmp24(120, 80, box),
                              "data/QN_Title.bmp": bmp24(160, 160, ring),
                              "data/lktheme.mod": short_module()})
         raw = os.path.join(cwd, "audio.raw")
@@ -107,26 +110,33 @@ class Program(ServerTest):
                     self.assertEqual(rgb, palette[pixels[y][x]], "colour at %d,%d" % (x, y))
 
     def check_logos(self, window):
-        """Within a few seconds, frames show each logo whole, at its size and
-        in its colour, with no trail, at two places or more; and the figure
-        shows through the black inside the third."""
-        seen, figure = [], [0]
+        """Shots of the running program, whichever frame each catches: every
+        pixel is the colour of the topmost opaque logo there, and elsewhere
+        the GL frame (black, or the figure's blends of pure red, green and
+        blue): no swapped channels, no trail, no hole. Enough shots to see
+        each logo at two places, logos over the large one, and the figure
+        through the ring's black inside."""
+        checked, overlaps, places, figure = [0], [0], [set(), set(), set()], [0]
 
         def enough():
             shot = grab(window, 640, 480)
-            found = [colour_box(shot, colour, 0) for colour in (YELLOW, CYAN, MAGENTA)]
-            if [size(box) for box in found] == [(100, 30), (60, 20), (160, 160)]:
-                # Inside the third logo's box: its ring alone, no trail of
-                # earlier places, and whatever the black lets through.
-                colours = {c: n for n, c in shot.crop(found[2]).getcolors(160 * 160)}
-                if colours[MAGENTA] == 160 * 160 - 144 * 144:
-                    seen.append(found)
-                    figure[0] = max(figure[0], sum(n for c, n in colours.items()
-                                                   if c not in (BLACK, MAGENTA, YELLOW, CYAN)))
-            return all(len({f[i] for f in seen}) >= 2 for i in range(3)) and figure[0] > 300
+            boxes = logo_boxes(shot)
+            if boxes is None:
+                return False
+            bad, seen = wrong_pixels(shot, boxes)
+            self.assertEqual(bad, [], "pixels that are neither the topmost logo nor the GL "
+                             "frame, as (x, y, colour), with logos at %s" % (boxes,))
+            checked[0] += 1
+            overlaps[0] += any(overlap(boxes[0], other) for other in boxes[1:])
+            figure[0] = max(figure[0], seen)
+            for place, found in zip(places, boxes):
+                place.add(found)
+            return (checked[0] >= 8 and overlaps[0] >= 3 and figure[0] > 300
+                    and all(len(place) >= 2 for place in places))
 
-        self.assertTrue(wait_for(enough), "%d frames with every logo whole, at %s; %d figure "
-                        "pixels inside the third" % (len(seen), seen[-3:], figure[0]))
+        self.assertTrue(wait_for(enough, 20), "%d whole frames checked, %d with logos over the "
+                        "large one, %d figure pixels in the ring, places %s"
+                        % (checked[0], overlaps[0], figure[0], [len(p) for p in places]))
 
     # ---- Full screen refused ----
 
@@ -346,6 +356,60 @@ def read_bmp8(path):
 
 
 BLACK, YELLOW, CYAN, MAGENTA = (0, 0, 0), (255, 255, 0), (0, 255, 255), (255, 0, 255)
+ORANGE, LIME, PINK = (255, 140, 0), (140, 255, 0), (255, 100, 180)
+
+
+def logo_boxes(shot):
+    """The three logos' boxes (x0, y0, x1, y1) in a shot of the normal run,
+    or None unless each is found whole, inside the window."""
+    found = [colour_box(shot, colour, 0) for colour in (ORANGE, LIME, PINK)]
+    if [size(box) for box in found] != [(300, 200), (100, 60), (160, 160)]:
+        return None
+    x0, y0, x1, y1 = found[1]
+    found[1] = (x0 - 10, y0 - 10, x1 + 10, y1 + 10)  # the black border around the lime
+    return found if found[1][0] >= 0 and found[1][2] <= 640 else None
+
+
+def overlap(a, b):
+    return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+
+
+def wrong_pixels(shot, boxes):
+    """The pixels of a shot that are not what the logos at boxes and the GL
+    frame beneath allow, and how many figure pixels show in the ring."""
+    large, framed, ring = boxes
+    lime = (framed[0] + 10, framed[1] + 10, framed[2] - 10, framed[3] - 10)
+    inside = (ring[0] + 8, ring[1] + 8, ring[2] - 8, ring[3] - 8)
+    # Each logo is erased and drawn before the next one is erased, so where
+    # the box has just moved in, its border can show for one frame the ring
+    # where it stood the frame before: at most a step (the sway's, under 6
+    # pixels) from the box's edge.
+    core = (framed[0] + 6, framed[1] + 6, framed[2] - 6, framed[3] - 6)
+    within = lambda box, x, y: box[0] <= x < box[2] and box[1] <= y < box[3]
+    bad, figure = [], 0
+    pixels = shot.load()
+    for y in range(480):
+        for x in range(640):
+            got = pixels[x, y]
+            if within(ring, x, y) and not within(inside, x, y):
+                want = PINK
+            elif within(lime, x, y):
+                want = LIME
+            elif within(large, x, y):
+                want = ORANGE
+            else:
+                # The GL frame: black, or a blend of the corners' pure red,
+                # green and blue, whose channels add up to a full one.
+                shade = sum(got)
+                if got == PINK and within(framed, x, y) and not within(core, x, y):
+                    continue
+                if shade != 0 and not 235 <= shade <= 275:
+                    bad.append((x, y, got))
+                figure += shade != 0 and within(inside, x, y)
+                continue
+            if got != want:
+                bad.append((x, y, got))
+    return bad[:20], figure
 REFUSED = "Unable to toggle fullscreen: full screen refused\n"
 
 
