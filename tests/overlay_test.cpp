@@ -280,6 +280,43 @@ TEST_F(Overlay, AFarOutLxKeepsTheFirstLogoOffTheSurface)
     EXPECT_EQ(Frame()[1].R.x, -32768);
 }
 
+TEST_F(Overlay, OverTimeTheFirstSweepsInTwoSecondsTheSecondSwaysEvery210Frames)
+{
+    // 10 ms frames from the state Initialize leaves: each logo's place
+    // (as blitted, before clipping) frame by frame.
+    angle = cnt1 = cnt2 = 0.0f, Ltype = false;
+    std::vector<SDL_Rect> First, Second, Third;
+    for (int F = 0; F < 500; F++) {
+        Update(10, nullptr);
+        std::vector<Call> C = Frame();
+        First.push_back(C[1].R), Second.push_back(C[4].R), Third.push_back(C[7].R);
+    }
+    // Across its 440-pixel range in two seconds and back, a pixel a frame
+    // down; the second logo a pixel a frame across.
+    EXPECT_NEAR(First[99].x, 220, 3);
+    EXPECT_NEAR(First[199].x, 440, 3);
+    EXPECT_NEAR(First[299].x, 220, 6); // it turns a step past each end
+    EXPECT_NEAR(First[399].x, 0, 6);
+    EXPECT_EQ(First[99].y - First[9].y, 90);
+    EXPECT_EQ(Second[99].x - Second[9].x, 90);
+    // The sway: 170 pixels either way, once every 2 pi / 0.03 = 209 frames,
+    // the third logo's a quarter turn ahead of the second's.
+    auto Peak = [](const std::vector<SDL_Rect>& Path, int From, int To) {
+        int Best = From;
+        for (int F = From; F < To; F++)
+            Best = Path[F].y > Path[Best].y ? F : Best;
+        return Best;
+    };
+    int Top = Peak(Second, 0, 150), Next = Peak(Second, 150, 400);
+    EXPECT_NEAR(Next - Top, 209, 2);
+    int Low = Top;
+    for (int F = Top; F < Next; F++)
+        Low = Second[F].y < Second[Low].y ? F : Low;
+    EXPECT_NEAR(Second[Top].y - Second[Low].y, 340, 2);
+    EXPECT_NEAR(Peak(Third, 0, 150), 0, 2) << "cos peaks at the start";
+    EXPECT_NEAR(Peak(Third, 150, 300), 209, 6); // the first of the top row
+}
+
 } // namespace
 
 // sdl12-compat's GL blit layer has no alpha and is uploaded as R, G, B, A

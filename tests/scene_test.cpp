@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ struct Snapshot {
     Sint16 Ix, Iy, IxOff, IyOff;
 } AfterInitialize;
 
-// The GL window every suite draws in, opened once. SDL_Quit at exit, as in
+// The GL window every suite draws in, opened once, as the shell opens it:
+// with the 2D layer over the GL frame. SDL_Quit at exit, as in
 // the shell, ends SDL's threads before the libraries unload: sdl12-compat's
 // audio thread, left running, may call into an unloaded SDL 2 and crash.
 void OpenWindow()
@@ -40,7 +42,7 @@ void OpenWindow()
     atexit(SDL_Quit);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    Window = SDL_SetVideoMode(640, 480, 32, SDL_OPENGL);
+    Window = SDL_SetVideoMode(640, 480, 32, SDL_OPENGLBLIT);
     ASSERT_NE(Window, nullptr) << SDL_GetError();
 }
 
@@ -301,13 +303,94 @@ TEST_F(Figure, ItDriftsSidewaysWithCnt1AndUpAndDownWithCnt2AndIsSmoothShaded)
     EXPECT_EQ(Frame[0] + Frame[1] + Frame[2], 0);
 }
 
+// The lit pixels' bounding box: width and height.
+std::array<int, 2> Extent(const std::vector<Uint8>& P)
+{
+    int X0 = 640, X1 = -1, Y0 = 480, Y1 = -1;
+    for (int I = 0; I < 640 * 480; I++)
+        if (P[I * 3] + P[I * 3 + 1] + P[I * 3 + 2] > 30)
+            X0 = std::min(X0, I % 640), X1 = std::max(X1, I % 640), Y0 = std::min(Y0, I / 640),
+            Y1 = std::max(Y1, I / 640);
+    return {X1 - X0 + 1, Y1 - Y0 + 1};
+}
+
+TEST_F(Figure, ItIsAsLargeAsTwoUnitsSixUnitsAwayWithPureCornersBlendedBetween)
+{
+    // Apexes one unit above and below the axis, six units from the eye
+    // under a 45-degree view: 240 / tan 22.5 / 6 = 96.6 pixels each way.
+    // The base corners, up to sqrt 2 off the axis, come no nearer than
+    // 6 - sqrt 2: 240 / tan 22.5 / 4.59 = 126.3 pixels each way at most.
+    // Turned so that a corner faces the eye, the figure is that tall.
+    int Lowest = 480, Highest = 0;
+    for (float Angle : {0.0f, 20.0f, 40.0f, 90.0f}) {
+        int Height = Extent(DrawFrame(Angle, M_PI / 2, 0.0f))[1];
+        Lowest = std::min(Lowest, Height), Highest = std::max(Highest, Height);
+    }
+    EXPECT_GE(Lowest, 190);
+    EXPECT_LE(Highest, 254);
+    EXPECT_GE(Highest, 240);
+    // Every lit pixel blends pure red, green and blue, so its channels add
+    // up to one full channel; and each corner colour shows nearly pure.
+    std::vector<Uint8> Frame = DrawFrame(40.0f, 0.3f, 0.2f);
+    int Off = 0, Pure[3] = {0, 0, 0};
+    for (size_t I = 0; I < Frame.size(); I += 3) {
+        int Sum = Frame[I] + Frame[I + 1] + Frame[I + 2];
+        Off += Sum > 30 && abs(Sum - 255) > 6;
+        for (int C = 0; C < 3; C++)
+            Pure[C] += Frame[I + C] > 235;
+    }
+    EXPECT_EQ(Off, 0);
+    for (int C = 0; C < 3; C++)
+        EXPECT_GT(Pure[C], 0) << "channel " << C;
+}
+
+// Linked into this shell, which supplies the four names and nothing of the
+// kit's, the scene still shows its logos over the figure, in their own
+// colours, on whichever SDL 1.2 runs: each pixel a logo changes takes the
+// colour of one of its opaque pixels, and every such pixel shows.
+TEST_F(Figure, TheLogosShowOverTheFigureInTheirOwnColours)
+{
+    SDL_FillRect(Window, nullptr, SDL_MapRGBA(Window->format, 0, 0, 0, 0));
+    auto Place = [] { Lx = 0.0f, Ly = 2.0f, Ix = Iy = 0, IxOff = IyOff = 1; }; // apart
+    Place();
+    std::vector<Uint8> Bare = DrawFrame(40.0f, 0.3f, 0.2f);
+    Place();
+    Draw(Window);
+    std::vector<Uint8> Shown(640 * 480 * 3);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, Shown.data());
+
+    std::set<Uint32> Colours;
+    size_t Opaque = 0;
+    for (SDL_Surface* Logo : {Zarn_Logo, SDL_Logo, QN_Logo}) {
+        SDL_Surface* Plain = SDL_CreateRGBSurface(SDL_SWSURFACE, Logo->w, Logo->h, 32, 0xFF0000,
+                                                  0xFF00, 0xFF, 0);
+        SDL_SetColorKey(Logo, 0, 0); // every pixel, black included, for the count
+        SDL_BlitSurface(Logo, nullptr, Plain, nullptr);
+        SDL_SetColorKey(Logo, SDL_SRCCOLORKEY | SDL_RLEACCEL, SDL_MapRGB(Logo->format, 0, 0, 0));
+        for (int I = 0; I < Logo->w * Logo->h; I++)
+            if (Uint32 P = ((Uint32*)Plain->pixels)[I] & 0xFFFFFF)
+                Colours.insert(P), Opaque++;
+        SDL_FreeSurface(Plain);
+    }
+    size_t Changed = 0, Foreign = 0;
+    for (size_t I = 0; I < Shown.size(); I += 3) {
+        Uint32 P = Shown[I] << 16 | Shown[I + 1] << 8 | Shown[I + 2];
+        if (P != (Uint32)(Bare[I] << 16 | Bare[I + 1] << 8 | Bare[I + 2]))
+            Changed++, Foreign += Colours.count(P) == 0;
+    }
+    EXPECT_EQ(Foreign, 0u) << "pixels in colours of no logo";
+    // A logo pixel over the figure's pixel of the same colour changes none.
+    EXPECT_GE(Changed, Opaque * 99 / 100);
+    EXPECT_LE(Changed, Opaque);
+}
+
 // ---- Sound effects ----
 
-// A short 440 Hz tone at the mixer's own format.
-std::string WriteTone(const char* Name)
+// A short 440 Hz tone at the mixer's own rate.
+std::string WriteTone(const char* Name, double Seconds = 0.5)
 {
     std::string Path = testing::TempDir() + std::to_string(getpid()) + Name;
-    const int Rate = 22060, Frames = Rate / 2;
+    const int Rate = 22060, Frames = (int)(Rate * Seconds);
     FILE* F = fopen(Path.c_str(), "wb");
     auto U32 = [&](Uint32 V) { fwrite(&V, 4, 1, F); };
     auto U16 = [&](Uint16 V) { fwrite(&V, 2, 1, F); };
@@ -337,6 +420,31 @@ TEST_F(Scene, PlaySoundLoadsPlaysReplacesAndStops)
 
     PlaySound(nullptr, 0); // nothing left to free
     EXPECT_EQ(chunk, nullptr);
+}
+
+// What the mixer plays of each channel, counted on its audio thread.
+std::atomic<long> PlayedBytes;
+void CountPlayed(int, void*, int Length, void*)
+{
+    PlayedBytes += Length;
+}
+
+TEST_F(Scene, PlaySoundPlaysAnEffectOnceAndThenRepeatTimesMore)
+{
+    std::string Tone = WriteTone("tone-c.wav", 0.05);
+    for (int Repeat : {0, 2}) {
+        PlayedBytes = 0;
+        for (int Channel = 0; Channel < MIX_CHANNELS; Channel++) // dropped as a channel ends
+            Mix_RegisterEffect(Channel, CountPlayed, nullptr, nullptr);
+        PlaySound((char*)Tone.c_str(), Repeat);
+        ASSERT_NE(chunk, nullptr);
+        Uint32 Deadline = SDL_GetTicks() + 10000;
+        while (Mix_Playing(-1) > 0 && SDL_GetTicks() < Deadline)
+            SDL_Delay(5);
+        ASSERT_EQ(Mix_Playing(-1), 0) << "still playing after 10 s";
+        EXPECT_EQ(PlayedBytes, (Repeat + 1) * (long)chunk->alen) << Repeat;
+    }
+    PlaySound(nullptr, 0);
 }
 
 TEST_F(Scene, PlaySoundReportsAMissingFileOnStandardError)
