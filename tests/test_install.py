@@ -11,6 +11,7 @@ import subprocess
 import tempfile
 import unittest
 
+from support.wm import colour_box, grab
 from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, lit_frame,
                               quit_with_escape, screenshot, wait_for)
 
@@ -19,6 +20,10 @@ BUILD = os.environ["PELLACORN_BUILD"]
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
        "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
        "share/doc/pellacorn-dev/")
+
+
+def size(box):
+    return (box[2] - box[0], box[3] - box[1]) if box else None
 
 
 def needed(program):
@@ -114,9 +119,14 @@ class Installed(unittest.TestCase):
         self.assertLessEqual(libraries[0], needed(PROGRAM))
         self.assertFalse([name for name in libraries[0] if "pellacorn" in name.lower()])
 
-        for program in programs:
-            with self.subTest(program=program):
-                run = Run(project, self.server, program=program)
+        # On the system's SDL 1.2 and, where the tests fetched it, on
+        # sdl12-compat: the scene's 2D badge, a yellow ring, shows whole
+        # over the GL square, drawn as SDL's documentation says.
+        compat = os.path.join(BUILD, "sdl12-compat/usr/lib/x86_64-linux-gnu/sdl12-compat")
+        stacks = [{}] + ([{"LD_LIBRARY_PATH": compat}] if os.path.isdir(compat) else [])
+        for program, env in [(p, e) for p in programs for e in stacks]:
+            with self.subTest(program=program, env=env):
+                run = Run(project, self.server, program=program, env=env)
                 try:
                     window = find_window(self.server, run=run)
                     self.assertIsNotNone(window, run.stderr)
@@ -124,6 +134,8 @@ class Installed(unittest.TestCase):
                     self.assertIsNotNone(first, "something is drawn")
                     self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
                                     "it moves")
+                    self.assertTrue(wait_for(lambda: size(colour_box(
+                        grab(window, 640, 480), (255, 220, 0), 0)) == (64, 64)), "the badge")
                     self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
                 finally:
                     run.kill()
