@@ -171,6 +171,7 @@ class Bench:
                               capture_output=True, text=True, check=True).stdout
         ours = total = 0
         binary = os.path.realpath(self.programs["pellacorn"])
+        source = os.path.realpath(os.path.join(HERE, ".."))
         for line in text.splitlines():
             m = re.match(r"\s*([\d,]+)\s+(\([^)]*\)\s+)?(\S.*)$", line)
             if not m:
@@ -178,7 +179,10 @@ class Bench:
             count = int(m.group(1).replace(",", ""))
             if "PROGRAM TOTALS" in line:
                 total = count
-            elif "[%s]" % binary in line:
+            # Our code, also where callgrind names it by source file only
+            # (code inlined from a header).
+            elif "[%s]" % binary in line or re.match(r"(%s/)?src/" % re.escape(source),
+                                                     m.group(3)):
                 ours += count
         return ours, total
 

@@ -2,12 +2,15 @@
 // phases, the positions and steps, widths and heights over the whole
 // Uint16 range). Fills, blits and updates are replaced at link time by
 // stand-ins that clip like SDL and check that the overlay only ever erases
-// and updates rectangles inside the surface.
+// and updates rectangles inside the surface. Every update, and then one of
+// any rectangle at all, as a scene may pass, goes through the layer's
+// conversion on a layer that needs it, where ASan sees every pixel touched.
 #include <SDL.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "app.h"
+#include "layer.h"
 #include "test_shell.h"
 
 static SDL_Surface* Layer;
@@ -39,10 +42,15 @@ extern "C" int __wrap_SDL_UpperBlit(SDL_Surface* Src, SDL_Rect* SrcRect, SDL_Sur
     return 0;
 }
 
-extern "C" void __wrap_SDL_UpdateRects(SDL_Surface*, int N, SDL_Rect* R)
+static void Upload(SDL_Surface*, int, SDL_Rect*)
+{
+}
+
+extern "C" void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R)
 {
     if (N != 1 || !Inside(R))
         abort();
+    UpdateLayerRectsGL(S, N, R, Upload);
 }
 
 // A logo the overlay only measures: no pixels behind it.
@@ -59,8 +67,11 @@ template <typename T> static T Take(const Uint8*& P, const Uint8* End)
 extern "C" int LLVMFuzzerTestOneInput(const Uint8* Data, size_t Size)
 {
     if (Layer == NULL)
-        Layer
-            = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    {
+        // sdl12-compat's layer: XRGB, no alpha, in an OPENGLBLIT mode.
+        Layer = SDL_CreateRGBSurface(SDL_SWSURFACE, 640, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        Layer->flags |= SDL_OPENGLBLIT;
+    }
     const Uint8 *P = Data, *End = Data + Size;
     Lx = Take<float>(P, End), Ly = Take<float>(P, End);
     Ix = Take<Sint16>(P, End), Iy = Take<Sint16>(P, End);
@@ -73,5 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const Uint8* Data, size_t Size)
         Draw2D(Layer);
         Lx = Take<float>(P, End) + Lx, Ly += 0.03f;
     }
+    SDL_Rect Any = {Take<Sint16>(P, End), Take<Sint16>(P, End), Take<Uint16>(P, End),
+        Take<Uint16>(P, End)};
+    UpdateLayerRectsGL(Layer, 1, &Any, Upload);
     return 0;
 }
