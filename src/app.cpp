@@ -83,7 +83,7 @@ bool Initialize()
     if (SDL_Logo != NULL)
         QN_Logo = LoadCheckedBMP("data/QN_Title.bmp");
     if (Zarn_Logo == NULL || SDL_Logo == NULL || QN_Logo == NULL) {
-        Log((char*)"Cannot load graphic: %s\n", SDL_GetError());
+        Log("Cannot load graphic: %s\n", SDL_GetError());
         return false;
     }
 
@@ -93,11 +93,11 @@ bool Initialize()
         SDL_SetColorKey(Logo, SDL_SRCCOLORKEY | SDL_RLEACCEL, SDL_MapRGB(Logo->format, 0, 0, 0));
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == -1) {
-        Log((char*)"Could not initialize audio subsystem: %s\n", SDL_GetError());
+        Log("Could not initialize audio subsystem: %s\n", SDL_GetError());
         exit(1);
     }
     if (Mix_OpenAudio(22060, AUDIO_S16LSB, 2, 512) < 0) {
-        Log((char*)"Unable to open audio: %s\n", SDL_GetError());
+        Log("Unable to open audio: %s\n", SDL_GetError());
         exit(1);
     }
     // A missing or unplayable module is not an error: the scene runs silent.

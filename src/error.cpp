@@ -5,6 +5,8 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
 
 #include "main.h"
 
@@ -20,11 +22,11 @@ bool InitErrorLog()
         perror("Can't init Logfile!\n");
         exit(1);
     }
-    Log((char*)"%s V%s -- Log Init...\n\n", AppTitle, AppVersion);
+    Log("%s V%s -- Log Init...\n\n", AppTitle, AppVersion);
     return true;
 }
 
-int Log(char* szFormat, ...)
+int Log(const char* szFormat, ...)
 {
     if (ErrorLog == NULL)
         return 0;
@@ -38,8 +40,16 @@ int Log(char* szFormat, ...)
 
 void CloseErrorLog()
 {
-    Log((char*)"\n-- Closing Log...\n");
+    Log("\n-- Closing Log...\n");
     if (ErrorLog != NULL)
         fclose(ErrorLog);
     ErrorLog = NULL;
+}
+
+// Every Log flushes, so the stream holds nothing unwritten and its file
+// position is the descriptor's: a plain write lands after the last message.
+void LogFromSignalHandler(const char* Text)
+{
+    if (ErrorLog != NULL && write(fileno(ErrorLog), Text, strlen(Text)) < 0)
+        return; // nowhere left to report it
 }

@@ -20,16 +20,16 @@ SDL_Surface* SetUpIcon(char* File)
 {
     SDL_Surface* Icon = LoadCheckedBMP(File);
     if (Icon == NULL) {
-        Log((char*)"Unable to load icon: %s\n", SDL_GetError());
+        Log("Unable to load icon: %s\n", SDL_GetError());
         return NULL;
     }
     if (Icon->w % 8 != 0) {
-        Log((char*)"Icon width must be a multiple of 8\n");
+        Log("Icon width must be a multiple of 8\n");
         SDL_FreeSurface(Icon);
         return NULL;
     }
     if (Icon->format->palette == NULL) {
-        Log((char*)"Icon file must have a palette.\n");
+        Log("Icon file must have a palette.\n");
         SDL_FreeSurface(Icon);
         return NULL;
     }
@@ -37,7 +37,7 @@ SDL_Surface* SetUpIcon(char* File)
     // icon raises an X error there, which exits the program (and with
     // sdl12-compat hangs it on the way out).
     if (Icon->w > MaxIconSize || Icon->h > MaxIconSize) {
-        Log((char*)"Icon must be at most %d x %d pixels\n", MaxIconSize, MaxIconSize);
+        Log("Icon must be at most %d x %d pixels\n", MaxIconSize, MaxIconSize);
         SDL_FreeSurface(Icon);
         return NULL;
     }
@@ -50,7 +50,7 @@ SDL_Surface* SetUpIcon(char* File)
         SDL_SetColorKey(Icon, SDL_SRCCOLORKEY, Pixels[0]);
     Uint8* Mask = mlen > 0 ? (Uint8*)malloc(mlen / 8) : NULL;
     if (Mask == NULL) {
-        Log((char*)"malloc() failed while loading icon: %s\n", SDL_GetError());
+        Log("malloc() failed while loading icon: %s\n", SDL_GetError());
         SDL_FreeSurface(Icon);
         return NULL;
     }

@@ -5,7 +5,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "error.h"
@@ -17,8 +19,79 @@ SDL_Surface* Screen;
 // Log a start-up failure with SDL's reason and end the process.
 static void ExitWithError(const char* Format)
 {
-    Log((char*)Format, SDL_GetError());
+    Log(Format, SDL_GetError());
     exit(1);
+}
+
+// The hook running now, for the crash report; null between hooks.
+static const char* volatile RunningHook;
+
+// The same for a hook that returned false. A scene's own failure often sets
+// no SDL error, and sdl12-compat's texts can be empty: then the line names
+// the hook instead of ending in nothing.
+static void ExitWithHookError(const char* Format, const char* Hook)
+{
+    RunningHook = NULL; // what follows is the exit, not the hook
+    const char* Reason = SDL_GetError();
+    char Named[64];
+    if (Reason == NULL || Reason[0] == '\0') {
+        snprintf(Named, sizeof Named, "%s returned false", Hook);
+        Reason = Named;
+    }
+    Log(Format, Reason);
+    exit(1);
+}
+
+// The fatal signals a scene's fault can raise, and what they did before the
+// shell caught them: classic SDL's parachute, or the default.
+static const struct {
+    int Number;
+    const char* Name;
+} FatalSignals[] = {
+    {SIGSEGV, "SIGSEGV"},
+    {SIGBUS, "SIGBUS"},
+    {SIGFPE, "SIGFPE"},
+    {SIGILL, "SIGILL"},
+    {SIGABRT, "SIGABRT"},
+};
+const int FatalSignalCount = sizeof FatalSignals / sizeof FatalSignals[0];
+static struct sigaction FormerActions[FatalSignalCount];
+
+// Names the hook and the signal in the log, then lets the signal do what it
+// did before. A fault raised by an instruction is raised again when the
+// handler returns to it, so a core dump and a debugger see the real fault;
+// a sent signal (abort's among them) is sent again.
+static void ReportCrash(int Signal, siginfo_t* Info, void* Context)
+{
+    (void)Context;
+    for (int I = 0; I < FatalSignalCount; I++) {
+        if (FatalSignals[I].Number != Signal)
+            continue;
+        const char* Hook = RunningHook;
+        if (Hook != NULL) {
+            LogFromSignalHandler("Crashed in ");
+            LogFromSignalHandler(Hook);
+            LogFromSignalHandler(": ");
+            LogFromSignalHandler(FatalSignals[I].Name);
+            LogFromSignalHandler("\n");
+        }
+        sigaction(Signal, &FormerActions[I], NULL);
+    }
+    if (Info->si_code <= 0)
+        raise(Signal);
+}
+
+// After SDL_Init, so that what SDL set up for these signals is kept as the
+// former action.
+static void CatchCrashesInHooks()
+{
+    struct sigaction Action;
+    memset(&Action, 0, sizeof Action);
+    Action.sa_sigaction = ReportCrash;
+    Action.sa_flags = SA_SIGINFO;
+    sigemptyset(&Action.sa_mask);
+    for (int I = 0; I < FatalSignalCount; I++)
+        sigaction(FatalSignals[I].Number, &Action, &FormerActions[I]);
 }
 
 bool CreateWindowGL(int W, int H, int B, Uint32 F)
@@ -63,7 +136,7 @@ void TerminateApplication()
 
     Q.type = SDL_QUIT;
     if (SDL_PushEvent(&Q) == -1) {
-        Log((char*)"SDL_QUIT event can't be pushed: %s\n", SDL_GetError());
+        Log("SDL_QUIT event can't be pushed: %s\n", SDL_GetError());
         exit(1);
     }
 }
@@ -72,7 +145,7 @@ void ToggleFullscreen()
 {
     SDL_Surface* S = SDL_GetVideoSurface();
     if (S == NULL || SDL_WM_ToggleFullScreen(S) != 1)
-        Log((char*)"Unable to toggle fullscreen: %s\n", SDL_GetError());
+        Log("Unable to toggle fullscreen: %s\n", SDL_GetError());
 }
 
 // The longest an exit may take once SDL_Quit starts, in seconds.
@@ -138,16 +211,20 @@ int main(int argc, char** argv)
         ExitWithError("Unable to open SDL: %s\n");
     atexit(SDL_Quit);
     atexit(ArmExitDeadline);
+    CatchCrashesInHooks();
     SetUpIcon((char*)"Zarn_Icon.bmp");
     if (!CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth, Vflags))
         ExitWithError("Unable to open screen surface: %s\n");
     SDL_WM_SetCaption(AppTitle, NULL);
     if (!InitTimers(&LastCount))
         ExitWithError("Can't init the timers: %s\n");
+    RunningHook = "InitGL";
     if (!InitGL(Screen))
-        ExitWithError("Can't init GL: %s\n");
+        ExitWithHookError("Can't init GL: %s\n", "InitGL");
+    RunningHook = "Initialize";
     if (!Initialize())
-        ExitWithError("App init failed: %s\n");
+        ExitWithHookError("App init failed: %s\n", "Initialize");
+    RunningHook = NULL;
 
     // Each pass handles one event, or draws one frame, or waits while hidden.
     isProgramLooping = true;
@@ -156,16 +233,21 @@ int main(int argc, char** argv)
             HandleEvent(&E, &Keys);
         } else if (AppStatus.Visible) {
             TickCount = SDL_GetTicks();
+            RunningHook = "Update";
             Update(TickCount - LastCount, Keys);
             LastCount = TickCount;
+            RunningHook = "Draw";
             Draw(Screen);
+            RunningHook = NULL;
             SDL_GL_SwapBuffers();
         } else {
             SDL_WaitEvent(NULL);
         }
     }
 
+    RunningHook = "Deinitialize";
     Deinitialize();
+    RunningHook = NULL;
     CloseErrorLog();
     exit(0);
 }

@@ -49,7 +49,8 @@ void TerminateApplication();
 // Switch between window and full screen; a failure is only logged.
 void ToggleFullscreen();
 
-// ---- Shell internals, used by main and its tests. ----
+// ---- Shell internals: the shell's own steps, declared for its tests. ----
+// A scene must not call them: the shell has already done each, once.
 
 // Request the GL attributes, open the video mode and clear the 2D layer.
 bool CreateWindowGL(int W, int H, int B, Uint32 F);

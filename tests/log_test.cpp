@@ -67,10 +67,10 @@ TEST_F(ErrorLog, MessagesStandBetweenHeaderAndClosingLineAndReachTheFileAtOnce)
     testing::internal::CaptureStderr();
     InitErrorLog();
     testing::internal::GetCapturedStderr();
-    Log((char*)"Unable to toggle fullscreen: %s\n", "no reason");
+    Log("Unable to toggle fullscreen: %s\n", "no reason");
     EXPECT_EQ(ReadLog(), Header + "Unable to toggle fullscreen: no reason\n") << "flushed";
-    Log((char*)"run on ");
-    Log((char*)"into the next %d\n", 2);
+    Log("run on ");
+    Log("into the next %d\n", 2);
     CloseErrorLog();
     EXPECT_EQ(ReadLog(),
         Header
@@ -91,7 +91,7 @@ TEST_F(ErrorLog, ASecondRunOverwritesTheFirst)
 
 TEST_F(ErrorLog, NothingIsWrittenBeforeTheLogOpensOrAfterItCloses)
 {
-    EXPECT_EQ(Log((char*)"too early\n"), 0);
+    EXPECT_EQ(Log("too early\n"), 0);
     EXPECT_FALSE(LogExists());
 
     testing::internal::CaptureStderr();
@@ -99,7 +99,7 @@ TEST_F(ErrorLog, NothingIsWrittenBeforeTheLogOpensOrAfterItCloses)
     testing::internal::GetCapturedStderr();
     CloseErrorLog();
     std::string Closed = ReadLog();
-    EXPECT_EQ(Log((char*)"too late\n"), 0);
+    EXPECT_EQ(Log("too late\n"), 0);
     EXPECT_EQ(ReadLog(), Closed);
 }
 

@@ -3,6 +3,7 @@ probe writes a line for every hook call to probe.txt, so the tests see what
 the loop did and when: the hook order, the key table, elapsed times, hidden
 and focus states, and the end of the loop."""
 
+import signal
 import time
 import unittest
 
@@ -162,14 +163,24 @@ class ShellLoop(ServerTest):
         self.assertEqual(run.log(), HEADER + CLOSING)
 
     def test_a_failing_hook_ends_start_up_with_its_line(self):
-        for hook, line in [("InitGL", "Can't init GL: "), ("Initialize", "App init failed: ")]:
+        # SDL's error text where the scene set one, else the hook's name.
+        for hook, line, error in [("InitGL", "Can't init GL: ", "no such visual"),
+                                  ("Initialize", "App init failed: ", None)]:
             with self.subTest(hook=hook):
-                run, _ = self.start(PROBE_FAIL=hook)
+                env = {"PROBE_FAIL": hook, **({"PROBE_ERROR": error} if error else {})}
+                run, _ = self.start(**env)
                 self.assertEqual(run.wait(), 1)
-                self.assertTrue(run.log().startswith(HEADER + line), run.log())
+                reason = error or hook + " returned false"
+                self.assertEqual(run.log(), HEADER + line + reason + "\n")
                 self.assertNotIn("Deinitialize", run.read("probe.txt"))
                 self.assertNotIn("Update", run.read("probe.txt"))
 
+    def test_a_crash_in_a_hook_is_logged_and_the_signal_ends_the_run(self):
+        for hook, name in [("Initialize", "SIGABRT"), ("Update", "SIGSEGV"), ("Draw", "SIGFPE")]:
+            with self.subTest(hook=hook, signal=name):
+                run, _ = self.start(PROBE_CRASH=hook + ":" + name)
+                self.assertEqual(run.wait(), -getattr(signal, name), run.stderr)
+                self.assertEqual(run.log(), HEADER + "Crashed in %s: %s\n" % (hook, name))
 
 if __name__ == "__main__":
     unittest.main()

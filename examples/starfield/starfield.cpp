@@ -48,7 +48,7 @@ bool Initialize()
     for (Star& S : Stars)
         PlaceStar(&S, Random(Far, Near));
     Speed = 0.02f;
-    Log((char*)"Starfield: %d stars\n", StarCount);
+    Log("Starfield: %d stars\n", StarCount);
     return true;
 }
 
@@ -103,5 +103,5 @@ void Draw(SDL_Surface* Screen)
 
 void Deinitialize()
 {
-    Log((char*)"Starfield: goodbye\n");
+    Log("Starfield: goodbye\n");
 }

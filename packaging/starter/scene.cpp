@@ -38,7 +38,7 @@ bool Initialize()
     SDL_FillRect(Badge, &Outer, SDL_MapRGB(Badge->format, 255, 220, 0));
     SDL_FillRect(Badge, &Inner, SDL_MapRGB(Badge->format, 0, 0, 0));
     SDL_SetColorKey(Badge, SDL_SRCCOLORKEY, SDL_MapRGB(Badge->format, 0, 0, 0));
-    Log((char*)"@SCENE@: started, %d x %d\n", ScreenWidth, ScreenHeight);
+    Log("@SCENE@: started, %d x %d\n", ScreenWidth, ScreenHeight);
     return true;
 }
 

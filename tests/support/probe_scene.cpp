@@ -3,12 +3,17 @@
 // can read what the shell did and when. Knobs, read from the environment:
 //   PROBE_INIT_MS     sleep this long inside Initialize
 //   PROBE_QUIT_AFTER  call TerminateApplication in that frame's Update
-//   PROBE_FAIL        "InitGL" or "Initialize": that hook returns false
+//   PROBE_FAIL        "InitGL" or "Initialize": that hook returns false,
+//                     with SDL's error text PROBE_ERROR (empty if unset)
+//   PROBE_CRASH       "HOOK:SIGNAL", e.g. "Update:SIGSEGV": that hook dies
+//                     of SIGSEGV by a bad write, of SIGABRT by abort(), or
+//                     of SIGFPE sent to itself
 //   PROBE_HIDE_AFTER  in that frame's Update, queue the event an iconified
 //                     window sends, leaving both focus flags as they are
 // Each frame it draws a white square, 2 units wide, 6 units in front of the
 // eye, under whatever projection the shell set.
 #include <GL/gl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -40,7 +45,31 @@ static int Knob(const char* Name)
 static bool Fails(const char* Hook)
 {
     const char* V = getenv("PROBE_FAIL");
-    return V != NULL && strcmp(V, Hook) == 0;
+    if (V == NULL || strcmp(V, Hook) != 0)
+        return false;
+    const char* Error = getenv("PROBE_ERROR");
+    if (Error != NULL)
+        SDL_SetError("%s", Error);
+    else
+        SDL_ClearError();
+    return true;
+}
+
+static void CrashIfAsked(const char* Hook)
+{
+    const char* V = getenv("PROBE_CRASH");
+    size_t N = strlen(Hook);
+    if (V == NULL || strncmp(V, Hook, N) != 0 || V[N] != ':')
+        return;
+    const char* Signal = V + N + 1;
+    if (strcmp(Signal, "SIGSEGV") == 0) {
+        // Not null, which the sanitizers would catch first.
+        volatile int* volatile Unmapped = (int*)16;
+        *Unmapped = 1;
+    } else if (strcmp(Signal, "SIGABRT") == 0)
+        abort();
+    else if (strcmp(Signal, "SIGFPE") == 0)
+        raise(SIGFPE);
 }
 
 // Whether every pixel of the 2D layer is zero: transparent black.
@@ -60,6 +89,7 @@ bool InitGL(SDL_Surface* S)
     glGetIntegerv(GL_DEPTH_BITS, &Depth);
     Record("InitGL ticks=%u screen=%p bpp=%d amask=%08x clear=%d depth=%d\n", Ticks, (void*)S,
         S->format->BitsPerPixel, S->format->Amask, LayerIsClear(S), Depth);
+    CrashIfAsked("InitGL");
     return !Fails("InitGL");
 }
 
@@ -68,6 +98,7 @@ bool Initialize()
     Record("Initialize ticks=%u\n", SDL_GetTicks());
     AppStatus.Visible = AppStatus.MouseFocus = AppStatus.KeyboardFocus = true;
     SDL_Delay((Uint32)Knob("PROBE_INIT_MS"));
+    CrashIfAsked("Initialize");
     return !Fails("Initialize");
 }
 
@@ -77,6 +108,7 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
     Record("Update frame=%d ms=%u ticks=%u keys=%d shift=%d visible=%d mouse=%d keyboard=%d\n",
         Frames, Milliseconds, SDL_GetTicks(), Keys != NULL, Keys != NULL && Keys[SDLK_LSHIFT],
         AppStatus.Visible, AppStatus.MouseFocus, AppStatus.KeyboardFocus);
+    CrashIfAsked("Update");
     if (Frames == Knob("PROBE_QUIT_AFTER"))
         TerminateApplication();
     if (Frames == Knob("PROBE_HIDE_AFTER")) {
@@ -91,6 +123,7 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
 void Draw(SDL_Surface* Screen)
 {
     Record("Draw frame=%d screen=%p\n", Frames, (void*)Screen);
+    CrashIfAsked("Draw");
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -105,4 +138,5 @@ void Draw(SDL_Surface* Screen)
 void Deinitialize()
 {
     Record("Deinitialize\n");
+    CrashIfAsked("Deinitialize");
 }

@@ -1,12 +1,14 @@
-// A stand-in for the log module, with the exact signature scenes link to.
+// A stand-in for the log module, under the link name scenes use.
 #include "recording_log.h"
+
+#include "error.h"
 
 #include <stdarg.h>
 #include <stdio.h>
 
 std::string LoggedText;
 
-int Log(char* szFormat, ...)
+int Log(const char* szFormat, ...)
 {
     char Buffer[4096];
     va_list Args;
