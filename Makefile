@@ -13,7 +13,7 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	openbox xdotool wmctrl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all run test build deps assets package bench clean
+.PHONY: all run test build deps assets package bench live clean
 
 all: build
 
@@ -48,11 +48,17 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $$(nproc)
 	cmake -S . -B $(SANITIZE_BUILD) -DPELLACORN_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $$(nproc)
-	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $$(nproc) -E '_compat|install|headless|loaders'
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $$(nproc) -E '_compat|install|headless|loaders|live'
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPELLACORN_FUZZ=ON \
 		-DPELLACORN_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j $$(nproc) --target fuzz_icon fuzz_overlay fuzz_update
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $$(nproc)
+
+# The demo in the live program: each save of src/app.cpp (or a header in
+# src/) is rebuilt and swapped into the running window.
+live: build
+	@[ -n "$$DISPLAY" ] || { echo "make live: needs a display, and DISPLAY is not set" >&2; exit 2; }
+	./$(BUILD)/pellacorn-live
 
 # The frame-loop benchmark (bench/run_bench.py says how to read it).
 bench: build

@@ -6,8 +6,51 @@
 # $<TARGET_OBJECTS:app>) must define the five hooks of main.h: InitGL,
 # Initialize, Update, Draw and Deinitialize. They may call Log,
 # TerminateApplication and ToggleFullscreen, and must set AppStatus in
-# Initialize. The same file serves this repository and the installed kit.
+# Initialize. Given source files, it also makes NAME-live (see below). The
+# same file serves this repository and the installed kit.
 function(pellacorn_add_scene NAME)
   add_executable(${NAME} ${ARGN})
   target_link_libraries(${NAME} PRIVATE Pellacorn::shell)
+  # Objects from elsewhere cannot be rebuilt as a library on a save.
+  if(NOT ARGN MATCHES "\\$<")
+    pellacorn_add_live_scene(${NAME} ${ARGN})
+  endif()
+endfunction()
+
+# pellacorn_add_live_scene(NAME SOURCES...)
+#
+# NAME-live: the same window and scene, with the scene built as a library
+# (NAME-live-scene) that is rebuilt and swapped into the running program
+# whenever one of SOURCES, or a header in their folders, is saved. The
+# program knows this build tree: it rebuilds through it.
+function(pellacorn_add_live_scene NAME)
+  set(sources "")
+  foreach(source ${ARGN})
+    get_filename_component(path ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND sources ${path})
+  endforeach()
+  # Each version its own copy of every symbol, so that a new one is never
+  # bound to an old one's (gcc's unique symbols would be).
+  add_library(${NAME}-live-scene MODULE ${sources})
+  target_link_libraries(${NAME}-live-scene PRIVATE Pellacorn::scene)
+  target_compile_options(${NAME}-live-scene PRIVATE
+                         $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
+  list(TRANSFORM sources REPLACE "(.+)" "\"\\1\"")
+  list(JOIN sources ", " source_list)
+  set(config ${CMAKE_CURRENT_BINARY_DIR}/${NAME}-live-config.cpp)
+  file(GENERATE OUTPUT ${config} CONTENT "// Written by pellacorn_add_live_scene for ${NAME}-live.
+struct SDL_Surface;
+bool InitGL(SDL_Surface* S);
+// Naming a hook of the kit's live host links it in.
+__attribute__((used)) static bool (*const LiveHost)(SDL_Surface*) = InitGL;
+extern const char* const LiveLibrary = \"$<TARGET_FILE:${NAME}-live-scene>\";
+extern const char* const LiveBuildCommand[] = {\"${CMAKE_COMMAND}\", \"--build\",
+    \"${CMAKE_BINARY_DIR}\", \"--target\", \"${NAME}-live-scene\", 0};
+extern const char* const LiveSources[] = {${source_list}, 0};
+")
+  add_executable(${NAME}-live ${config})
+  target_link_libraries(${NAME}-live PRIVATE Pellacorn::live)
+  # The scene library takes the shell's names from the program.
+  set_target_properties(${NAME}-live PROPERTIES ENABLE_EXPORTS ON)
+  add_dependencies(${NAME}-live ${NAME}-live-scene)
 endfunction()

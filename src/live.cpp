@@ -1,0 +1,330 @@
+// The live program's host: the five hooks that the shell calls, passed on
+// to the current version of the scene library. A save rebuilds the library
+// in the background and swaps the new version in, with the variables of
+// the old one; a version that crashes is taken out again.
+#include <GL/gl.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "livebuild.h"
+#include "livestate.h"
+#include "main.h"
+
+// Written for each scene by pellacorn_add_live_scene: the library as its
+// build leaves it, the command that rebuilds it, and its sources.
+extern const char* const LiveLibrary;
+extern const char* const LiveBuildCommand[];
+extern const char* const LiveSources[];
+
+// The scene library's layer updates go through the shell's wraps, which
+// nothing in the host calls: keep them linked, and so exported.
+extern "C" void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R);
+extern "C" void __wrap_SDL_UpdateRect(SDL_Surface* S, Sint32 X, Sint32 Y, Uint32 W, Uint32 H);
+__attribute__((used)) static void* const LayerWraps[]
+    = {(void*)__wrap_SDL_UpdateRects, (void*)__wrap_SDL_UpdateRect};
+
+struct SceneVersion {
+    int Number;
+    bool (*InitGL)(SDL_Surface*);
+    bool (*Initialize)();
+    void (*Update)(Uint32, Uint8*);
+    void (*Draw)(SDL_Surface*);
+    void (*Deinitialize)();
+    std::vector<LiveVariable> Variables;
+};
+
+// Every version that loaded stays mapped, so that whatever a scene carried
+// over that points into an older version's code or constants stays good.
+static std::vector<SceneVersion*> Versions;
+static SceneVersion* Current;  // null while no version runs
+static SceneVersion* Previous; // where a crash of Current goes back to
+static SDL_Surface* LiveScreen;
+static bool SavePending, F5WasDown;
+static bool FirstFrameShown = true;
+static double BuildStarted, BuildEnded;
+
+static double Seconds()
+{
+    struct timespec Now;
+    clock_gettime(CLOCK_MONOTONIC, &Now);
+    return (double)Now.tv_sec + (double)Now.tv_nsec / 1e9;
+}
+
+// ---- Crashes in the scene's code ----
+
+static const int CaughtSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+const int CaughtCount = sizeof CaughtSignals / sizeof CaughtSignals[0];
+static struct sigaction ShellActions[CaughtCount];
+static sigjmp_buf CrashReturn;
+static volatile sig_atomic_t InScene;
+
+static void CatchSceneCrash(int Signal, siginfo_t* Info, void* Context)
+{
+    (void)Context;
+    if (InScene) {
+        InScene = 0;
+        siglongjmp(CrashReturn, Signal);
+    }
+    // Outside the scene's code the shell's report and end stand.
+    for (int I = 0; I < CaughtCount; I++)
+        if (CaughtSignals[I] == Signal)
+            sigaction(Signal, &ShellActions[I], NULL);
+    if (Info->si_code <= 0)
+        raise(Signal);
+}
+
+static void CatchSceneCrashes()
+{
+    struct sigaction Action;
+    memset(&Action, 0, sizeof Action);
+    Action.sa_sigaction = CatchSceneCrash;
+    Action.sa_flags = SA_SIGINFO;
+    sigemptyset(&Action.sa_mask);
+    for (int I = 0; I < CaughtCount; I++)
+        sigaction(CaughtSignals[I], &Action, &ShellActions[I]);
+}
+
+static void TakeOut(SceneVersion* Crashed, const char* Hook, int Signal)
+{
+    std::string Name = std::string("SIG") + sigabbrev_np(Signal);
+    if (Previous != NULL && Previous != Crashed) {
+        Log("Live: version %d crashed in %s (%s), back to version %d\n", Crashed->Number, Hook,
+            Name.c_str(), Previous->Number);
+        Current = Previous;
+    } else {
+        Log("Live: version %d crashed in %s (%s), waiting for the next save\n", Crashed->Number,
+            Hook, Name.c_str());
+        Current = NULL;
+    }
+    Previous = NULL;
+}
+
+// Run one hook of the current version, if one runs; a crash in it takes
+// that version out.
+template <class Call> static void RunInScene(const char* Hook, Call Hooked)
+{
+    SceneVersion* Running = Current;
+    if (Running == NULL)
+        return;
+    int Signal = sigsetjmp(CrashReturn, 1);
+    if (Signal == 0) {
+        InScene = 1;
+        Hooked(Running);
+        InScene = 0;
+        return;
+    }
+    TakeOut(Running, Hook, Signal);
+}
+
+// ---- Versions ----
+
+// The library as built, under a fresh name in its own folder: the loader
+// takes a known name for the library it has, and a build may overwrite the
+// file later.
+static bool CopyLibrary(std::string* Copy, std::string* Error)
+{
+    std::string Folder = LiveLibrary;
+    Folder.erase(Folder.rfind('/') + 1);
+    std::vector<char> Name(Folder.begin(), Folder.end());
+    const char Pattern[] = ".live-XXXXXX";
+    Name.insert(Name.end(), Pattern, Pattern + sizeof Pattern);
+    int To = mkstemp(Name.data());
+    int From = open(LiveLibrary, O_RDONLY | O_CLOEXEC);
+    bool Copied = To >= 0 && From >= 0;
+    char Buffer[65536];
+    ssize_t Length;
+    while (Copied && (Length = read(From, Buffer, sizeof Buffer)) != 0)
+        Copied = Length > 0 && write(To, Buffer, (size_t)Length) == Length;
+    if (!Copied)
+        *Error = std::string(LiveLibrary) + ": " + strerror(errno);
+    if (From >= 0)
+        close(From);
+    if (To >= 0 && close(To) != 0)
+        Copied = false;
+    *Copy = Name.data();
+    if (!Copied && To >= 0)
+        unlink(Copy->c_str());
+    return Copied;
+}
+
+static void* FindHook(void* Library, const char* Symbol, const char* Hook, std::string* Error)
+{
+    void* Found = dlsym(Library, Symbol);
+    if (Found == NULL && Error->empty())
+        *Error = std::string("the new version has no ") + Hook;
+    return Found;
+}
+
+// Load the library as built now, carry the current version's variables into
+// it and make it the current version.
+static bool LoadVersion(std::string* Error)
+{
+    std::string Copy;
+    if (!CopyLibrary(&Copy, Error))
+        return false;
+    void* Library = dlopen(Copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    SceneVersion* New = new SceneVersion();
+    struct link_map* Map = NULL;
+    if (Library == NULL) {
+        *Error = dlerror();
+    } else {
+        New->InitGL
+            = (bool (*)(SDL_Surface*))FindHook(Library, "_Z6InitGLP11SDL_Surface", "InitGL", Error);
+        New->Initialize = (bool (*)())FindHook(Library, "_Z10Initializev", "Initialize", Error);
+        New->Update = (void (*)(Uint32, Uint8*))FindHook(Library, "_Z6UpdatejPh", "Update", Error);
+        New->Draw
+            = (void (*)(SDL_Surface*))FindHook(Library, "_Z4DrawP11SDL_Surface", "Draw", Error);
+        New->Deinitialize
+            = (void (*)())FindHook(Library, "_Z12Deinitializev", "Deinitialize", Error);
+        if (Error->empty() && dlinfo(Library, RTLD_DI_LINKMAP, &Map) != 0)
+            *Error = dlerror();
+        if (Error->empty())
+            ReadLiveVariables(Copy.c_str(), (size_t)Map->l_addr, &New->Variables, Error);
+    }
+    unlink(Copy.c_str());
+    if (!Error->empty()) {
+        if (Library != NULL)
+            dlclose(Library);
+        delete New;
+        return false;
+    }
+    if (Current != NULL)
+        CarryLiveVariables(Current->Variables, New->Variables);
+    New->Number = (int)Versions.size() + 1;
+    Versions.push_back(New);
+    Previous = Current;
+    Current = New;
+    Log("Live: version %d\n", New->Number);
+    return true;
+}
+
+// The first line of a build's output that reports an error.
+static std::string FirstError(const std::string& Output)
+{
+    std::string Fallback;
+    for (size_t Start = 0; Start < Output.size();) {
+        size_t End = Output.find('\n', Start);
+        if (End == std::string::npos)
+            End = Output.size();
+        std::string Line = Output.substr(Start, End - Start);
+        if (Line.find("error") != std::string::npos)
+            return Line;
+        if (Fallback.empty() && Line.find("Error") != std::string::npos)
+            Fallback = Line;
+        Start = End + 1;
+    }
+    return Fallback.empty() ? "the build failed without saying why" : Fallback;
+}
+
+// Start a build on a save, and swap in what a finished build made.
+static void FollowSaves()
+{
+    std::string Error, Output;
+    if (LiveSourcesSaved())
+        SavePending = true;
+    if (SavePending && !LiveBuildRunning()) {
+        SavePending = false;
+        BuildStarted = Seconds();
+        if (!StartLiveBuild(LiveBuildCommand, &Error))
+            Log("Live: build failed: %s\n", Error.c_str());
+        return;
+    }
+    int Built = LiveBuildRunning() ? PollLiveBuild(&Output) : 0;
+    if (Built == 0)
+        return;
+    fputs(Output.c_str(), stderr);
+    if (Built < 0) {
+        Log("Live: build failed: %s\n", FirstError(Output).c_str());
+        return;
+    }
+    BuildEnded = Seconds();
+    bool Fresh = Current == NULL;
+    if (!LoadVersion(&Error)) {
+        Log("Live: build failed: %s\n", Error.c_str());
+        return;
+    }
+    FirstFrameShown = false;
+    // With nothing to carry over, the version starts as in its own program.
+    if (Fresh) {
+        RunInScene("InitGL", [](SceneVersion* V) { V->InitGL(LiveScreen); });
+        RunInScene("Initialize", [](SceneVersion* V) { V->Initialize(); });
+    }
+}
+
+// ---- The hooks the shell calls ----
+
+bool InitGL(SDL_Surface* S)
+{
+    LiveScreen = S;
+    CatchSceneCrashes();
+    std::string Error;
+    if (!LoadVersion(&Error)) {
+        Log("Live: %s\n", Error.c_str());
+        return false;
+    }
+    bool Ready = false;
+    RunInScene("InitGL", [&](SceneVersion* V) { Ready = V->InitGL(S); });
+    return Current == NULL || Ready;
+}
+
+bool Initialize()
+{
+    std::string Error;
+    if (!WatchLiveSources(LiveSources, &Error)) {
+        Log("Live: cannot watch the sources: %s\n", Error.c_str());
+        return false;
+    }
+    bool Ready = false;
+    RunInScene("Initialize", [&](SceneVersion* V) { Ready = V->Initialize(); });
+    if (Current != NULL)
+        return Ready;
+    // No version runs: the window goes on, to take the next save.
+    AppStatus.Visible = AppStatus.MouseFocus = AppStatus.KeyboardFocus = true;
+    return true;
+}
+
+void Update(Uint32 Milliseconds, Uint8* Keys)
+{
+    FollowSaves();
+    bool F5 = Keys != NULL && Keys[SDLK_F5];
+    if (F5 && !F5WasDown && Current != NULL) {
+        Log("Live: version %d restarted\n", Current->Number);
+        RunInScene("Deinitialize", [](SceneVersion* V) { V->Deinitialize(); });
+        RunInScene("Initialize", [](SceneVersion* V) { V->Initialize(); });
+    }
+    F5WasDown = F5;
+    RunInScene("Update", [&](SceneVersion* V) { V->Update(Milliseconds, Keys); });
+}
+
+void Draw(SDL_Surface* Screen)
+{
+    if (Current == NULL)
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    RunInScene("Draw", [&](SceneVersion* V) { V->Draw(Screen); });
+    if (!FirstFrameShown && Current != NULL) {
+        FirstFrameShown = true;
+        printf("Live: version %d built in %.0f ms, drawn %.1f ms after its build\n",
+            Current->Number, (BuildEnded - BuildStarted) * 1000.0,
+            (Seconds() - BuildEnded) * 1000.0);
+        fflush(stdout);
+    }
+}
+
+void Deinitialize()
+{
+    StopLiveBuild();
+    StopWatchingLiveSources();
+    RunInScene("Deinitialize", [](SceneVersion* V) { V->Deinitialize(); });
+}

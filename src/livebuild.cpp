@@ -1,0 +1,150 @@
+// The folder watch (inotify) and the background build (a child process in a
+// group of its own, its output read through a pipe) of the live program.
+#include "livebuild.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+extern char** environ;
+
+static int Watch = -1;
+static std::set<std::string> Watched; // the files' own names
+static pid_t Builder = -1;
+static int BuildOutput = -1;
+static std::string Collected;
+
+static bool IsHeader(const std::string& Name)
+{
+    static const char* const Endings[] = {".h", ".hh", ".hpp", ".hxx", ".inl"};
+    for (const char* Ending : Endings) {
+        size_t N = strlen(Ending);
+        if (Name.size() > N && Name.compare(Name.size() - N, N, Ending) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool WatchLiveSources(const char* const* Files, std::string* Error)
+{
+    Watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (Watch < 0) {
+        *Error = strerror(errno);
+        return false;
+    }
+    for (; *Files != NULL; Files++) {
+        std::string Path = *Files;
+        size_t Slash = Path.rfind('/');
+        std::string Folder = Slash == std::string::npos ? "." : Path.substr(0, Slash + 1);
+        Watched.insert(Path.substr(Slash + 1));
+        // Editors that save by renaming a new file over the old one show as
+        // a move into the folder, the others as a write that closes.
+        if (inotify_add_watch(Watch, Folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+            *Error = Folder + ": " + strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LiveSourcesSaved()
+{
+    alignas(struct inotify_event) char Buffer[4096];
+    bool Saved = false;
+    ssize_t Length;
+    while (Watch >= 0 && (Length = read(Watch, Buffer, sizeof Buffer)) > 0) {
+        for (char* P = Buffer; P < Buffer + Length;) {
+            struct inotify_event* Event = (struct inotify_event*)P;
+            std::string Name = Event->len > 0 ? Event->name : "";
+            if (Watched.count(Name) || IsHeader(Name))
+                Saved = true;
+            P += sizeof *Event + Event->len;
+        }
+    }
+    return Saved;
+}
+
+void StopWatchingLiveSources()
+{
+    if (Watch >= 0)
+        close(Watch);
+    Watch = -1;
+}
+
+bool StartLiveBuild(const char* const* Command, std::string* Error)
+{
+    int Pipe[2];
+    if (pipe2(Pipe, O_CLOEXEC) != 0) {
+        *Error = strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t Actions;
+    posix_spawnattr_t Attributes;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 1);
+    posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 2);
+    posix_spawnattr_init(&Attributes);
+    // A group of its own, so that stopping it stops the compilers too.
+    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&Attributes, 0);
+    int Failed
+        = posix_spawnp(&Builder, Command[0], &Actions, &Attributes, (char* const*)Command, environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    posix_spawnattr_destroy(&Attributes);
+    close(Pipe[1]);
+    if (Failed != 0) {
+        close(Pipe[0]);
+        Builder = -1;
+        *Error = std::string(Command[0]) + ": " + strerror(Failed);
+        return false;
+    }
+    fcntl(Pipe[0], F_SETFL, O_NONBLOCK);
+    BuildOutput = Pipe[0];
+    Collected.clear();
+    return true;
+}
+
+bool LiveBuildRunning()
+{
+    return Builder > 0;
+}
+
+int PollLiveBuild(std::string* Output)
+{
+    if (Builder <= 0)
+        return -1;
+    char Buffer[4096];
+    ssize_t Length;
+    while ((Length = read(BuildOutput, Buffer, sizeof Buffer)) > 0)
+        Collected.append(Buffer, (size_t)Length);
+    // The output ends when every process of the build has closed the pipe;
+    // only then is the build over, and its status read.
+    if (Length < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    int Status = 0;
+    if (waitpid(Builder, &Status, 0) != Builder)
+        Status = -1;
+    close(BuildOutput);
+    Builder = -1;
+    BuildOutput = -1;
+    *Output = Collected;
+    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0 ? 1 : -1;
+}
+
+void StopLiveBuild()
+{
+    if (Builder <= 0)
+        return;
+    kill(-Builder, SIGTERM);
+    waitpid(Builder, NULL, 0);
+    close(BuildOutput);
+    Builder = -1;
+    BuildOutput = -1;
+}

@@ -1,0 +1,50 @@
+// A scene for the live program's test, which writes each version of it from
+// this text: @TAG@ names the version, @COLOUR@ is its clear colour, @CRASH@
+// and @DRAW@ let a version crash or lack its Draw. The first frame of each
+// version logs the counter and the function-level static it carried over.
+#include <GL/gl.h>
+#include <pellacorn/error.h>
+#include <pellacorn/main.h>
+
+int Frames;
+static bool Said @TAG @; // new in each version, so it starts false
+
+bool InitGL(SDL_Surface* S)
+{
+    (void)S;
+    return true;
+}
+
+bool Initialize()
+{
+    AppStatus.Visible = AppStatus.MouseFocus = AppStatus.KeyboardFocus = true;
+    Log("Initialize\n");
+    return true;
+}
+
+void Update(Uint32 Milliseconds, Uint8* Keys)
+{
+    (void)Milliseconds;
+    static int Calls;
+    Frames++;
+    Calls++;
+    if (!Said @TAG @) {
+        Said @TAG @ = true;
+        Log("@TAG@ frames=%d calls=%d\n", Frames, Calls);
+    }
+    if (Keys != NULL && Keys[SDLK_ESCAPE])
+        TerminateApplication();
+    @CRASH @
+}
+
+void @DRAW @(SDL_Surface* Screen)
+{
+    (void)Screen;
+    glClearColor(@COLOUR @, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void Deinitialize()
+{
+    Log("Deinitialize\n");
+}
