@@ -48,8 +48,8 @@ class Live(unittest.TestCase):
         as a new file renamed over the old one."""
         with open(TEMPLATE) as f:
             text = f.read()
-        for key, value in [("@TAG@", tag), ("@COLOUR@", colour), ("@CRASH@", crash),
-                           ("@DRAW@", draw)]:
+        for key, value in [("LIVE_TAG", tag), ("LIVE_COLOUR", colour), ("LIVE_CRASH", crash),
+                           ("LIVE_DRAW", draw)]:
             text = text.replace(key, value)
         path = os.path.join(self.scene, "scene.cpp")
         with open(path + ".new" if rename else path, "w") as f:

@@ -1,13 +1,14 @@
 // A scene for the live program's test, which writes each version of it from
-// this text: @TAG@ names the version, @COLOUR@ is its clear colour, @CRASH@
-// and @DRAW@ let a version crash or lack its Draw. The first frame of each
-// version logs the counter and the function-level static it carried over.
+// this text: LIVE_TAG names the version, LIVE_COLOUR is its clear colour,
+// LIVE_CRASH and LIVE_DRAW let a version crash or lack its Draw. The first
+// frame of each version logs the counter and the function-level static it
+// carried over.
 #include <GL/gl.h>
 #include <pellacorn/error.h>
 #include <pellacorn/main.h>
 
 int Frames;
-static bool Said @TAG @; // new in each version, so it starts false
+static bool SaidLIVE_TAG; // new in each version, so it starts false
 
 bool InitGL(SDL_Surface* S)
 {
@@ -28,19 +29,19 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
     static int Calls;
     Frames++;
     Calls++;
-    if (!Said @TAG @) {
-        Said @TAG @ = true;
-        Log("@TAG@ frames=%d calls=%d\n", Frames, Calls);
+    if (!SaidLIVE_TAG) {
+        SaidLIVE_TAG = true;
+        Log("LIVE_TAG frames=%d calls=%d\n", Frames, Calls);
     }
     if (Keys != NULL && Keys[SDLK_ESCAPE])
         TerminateApplication();
-    @CRASH @
+    LIVE_CRASH
 }
 
-void @DRAW @(SDL_Surface* Screen)
+void LIVE_DRAW(SDL_Surface* Screen)
 {
     (void)Screen;
-    glClearColor(@COLOUR @, 1.0f);
+    glClearColor(LIVE_COLOUR, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
