@@ -35,6 +35,9 @@ function(pellacorn_add_live_scene NAME)
   target_link_libraries(${NAME}-live-scene PRIVATE Pellacorn::scene)
   target_compile_options(${NAME}-live-scene PRIVATE
                          $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
+  # A scene's call of one of its own hooks stays in its own version, not in
+  # the program's hooks of the same names.
+  target_link_options(${NAME}-live-scene PRIVATE -Wl,-Bsymbolic-functions)
   list(TRANSFORM sources REPLACE "(.+)" "\"\\1\"")
   list(JOIN sources ", " source_list)
   set(config ${CMAKE_CURRENT_BINARY_DIR}/${NAME}-live-config.cpp)
