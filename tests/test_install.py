@@ -18,7 +18,7 @@ from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, 
 BUILD = os.environ["PELLACORN_BUILD"]
 # What goes into pellacorn-dev; the rest of the tree is the program's.
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
-       "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
+       "lib/libpellacorn-live.a", "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
        "share/doc/pellacorn-dev/")
 
 
