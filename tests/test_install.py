@@ -19,7 +19,7 @@ BUILD = os.environ["PELLACORN_BUILD"]
 # What goes into pellacorn-dev; the rest of the tree is the program's.
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
        "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
-       "share/doc/pellacorn-dev/")
+       "share/pellacorn/examples/", "share/man/man1/", "share/doc/pellacorn-dev/")
 
 
 def size(box):
