@@ -118,8 +118,26 @@ class Installed(unittest.TestCase):
                          " BMP file\n" + CLOSING)
 
     def test_a_started_scene_builds_with_cmake_and_with_pkg_config_and_runs(self):
-        project = os.path.join(self.scratch, "spinner")
         starter = os.path.join(self.prefix, "bin/pellacorn-new-scene")
+        # Asked for, the usage goes to standard output; misused, to standard
+        # error with status 2, and nothing is made.
+        for args, status in [(["--help"], 0), (["-h"], 0), ([], 2), (["a", "b"], 2),
+                             (["--help", "a"], 2), (["-x"], 2), (["--dir"], 2)]:
+            with self.subTest(args=args):
+                told = subprocess.run([starter] + args, cwd=self.scratch, capture_output=True,
+                                      text=True)
+                self.assertEqual(told.returncode, status)
+                said, quiet = (told.stdout, told.stderr) if status == 0 else (told.stderr,
+                                                                              told.stdout)
+                self.assertTrue(said.startswith("usage: pellacorn-new-scene"), said)
+                self.assertEqual(quiet, "")
+        self.assertEqual(os.listdir(self.scratch), [])
+        # After "--", a folder's name may start with a dash.
+        subprocess.run([starter, "--", "-odd"], cwd=self.scratch, check=True,
+                       stdout=subprocess.DEVNULL)
+        self.assertTrue(os.path.isfile(os.path.join(self.scratch, "-odd", "scene.cpp")))
+
+        project = os.path.join(self.scratch, "spinner")
         subprocess.run([starter, project], check=True, stdout=subprocess.DEVNULL)
         # A second start on the same folder leaves the user's files alone.
         with open(os.path.join(project, "README.md"), "w") as f:
@@ -129,12 +147,9 @@ class Installed(unittest.TestCase):
         with open(os.path.join(project, "README.md")) as f:
             self.assertEqual(f.read(), "mine")
 
+        # The project looks for the kit it was started from by itself.
         build = os.path.join(project, "build")
-        subprocess.run(["cmake", "-S", project, "-B", build, "-DCMAKE_PREFIX_PATH=" + self.prefix],
-                       check=True, stdout=subprocess.DEVNULL)
-        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
-        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
-        self.assertNotIn("warning", made.stdout + made.stderr)
+        self.build_project(project, build)
         env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(self.prefix, "lib/pkgconfig"))
         subprocess.run("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
                        shell=True, check=True, cwd=project, env=env)
@@ -171,6 +186,33 @@ class Installed(unittest.TestCase):
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 self.assertEqual(log[len(HEADER):-len(CLOSING)].count("\n"), 1,
                                  "the scene's one line, and nothing went wrong: " + log)
+
+        # The installed examples build out of tree on the kit they came
+        # with, and run from their build folders, icon and all.
+        examples = os.path.join(self.prefix, "share/pellacorn/examples")
+        self.assertEqual(sorted(os.listdir(examples)), ["starfield", "starter"])
+        for name in sorted(os.listdir(examples)):
+            with self.subTest(example=name):
+                build = os.path.join(self.scratch, name + "-build")
+                self.build_project(os.path.join(examples, name), build)
+                run = Run(build, self.server, program=os.path.join(build, name))
+                try:
+                    window = find_window(self.server, run=run)
+                    self.assertIsNotNone(window, run.stderr)
+                    self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
+                finally:
+                    run.kill()
+                log = run.log()
+                self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
+                self.assertNotIn("icon", log.lower())
+
+    def build_project(self, source, build):
+        """Configures and builds a project on the kit, warning-free."""
+        subprocess.run(["cmake", "-S", source, "-B", build], check=True,
+                       stdout=subprocess.DEVNULL)
+        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
+        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        self.assertNotIn("warning", made.stdout + made.stderr)
 
     def test_the_debian_packages_split_the_installed_tree_pass_lintian_and_run(self):
         out = os.path.join(self.scratch, "debs")
