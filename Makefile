@@ -10,7 +10,7 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
 	libgl1-mesa-dri libpng-dev fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib \
 	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-dev file \
-	openbox xdotool wmctrl debhelper lintian appstream man-db
+	openbox xdotool wmctrl build-essential debhelper lintian appstream man-db
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all run test build deps assets package bench clean
