@@ -10,7 +10,7 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
 	libgl1-mesa-dri libpng-dev fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib \
 	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-dev file \
-	openbox xdotool wmctrl
+	openbox xdotool wmctrl build-essential debhelper lintian appstream man-db
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all run test build deps assets package bench live clean
@@ -71,7 +71,8 @@ assets: build
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
 
-# The Debian packages of the program (pellacorn) and of the kit for scenes
-# (pellacorn-dev), in build/.
-package: build
-	cd $(BUILD) && cpack
+# The Debian packages of the program (pellacorn), of the kit for scenes
+# (pellacorn-dev) and of the program's debugging symbols, built as Debian
+# builds them, on a copy of the tree, in build/package/.
+package: deps
+	scripts/debian-packages $(BUILD)/package

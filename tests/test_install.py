@@ -1,11 +1,13 @@
 """Installing and packaging, on one tree installed into a temporary prefix:
 the launcher started from an unrelated directory; the kit, by a scene that
 the starter writes, built with CMake and with the plain pkg-config command
-line and run under Xvfb; and the two Debian packages, which between them
-hold exactly the installed tree."""
+line and run under Xvfb, and by the installed examples; and the Debian
+packages, built as "make package" builds them, which between them hold
+exactly the installed tree in Debian's layout, pass lintian and run."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -16,10 +18,21 @@ from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, 
                               quit_with_escape, screenshot, wait_for)
 
 BUILD = os.environ["PELLACORN_BUILD"]
+SOURCE = os.environ["PELLACORN_SOURCE"]
 # What goes into pellacorn-dev; the rest of the tree is the program's.
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
-       "lib/libpellacorn-live.a", "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/",
+       "lib/libpellacorn-live.a", "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc",
+       "share/pellacorn/starter/", "share/pellacorn/examples/", "share/man/man1/",
        "share/doc/pellacorn-dev/")
+MULTIARCH = subprocess.run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], check=True,
+                           capture_output=True, text=True).stdout.strip()
+# Where the packages put what a prefix install puts elsewhere: the game
+# where Debian puts games, the kit's library files in the multiarch folder.
+DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"), ("lib/pellacorn/", "lib/games/pellacorn/"),
+                 ("share/pellacorn/data/", "share/games/pellacorn/data/"),
+                 ("share/pellacorn/Zarn_Icon.bmp", "share/games/pellacorn/Zarn_Icon.bmp")] + [
+                 ("lib/" + name, "lib/%s/%s" % (MULTIARCH, name))
+                 for name in ("libpellacorn.a", "libpellacorn-live.a", "cmake/", "pkgconfig/")]
 
 
 def size(box):
@@ -31,6 +44,19 @@ def needed(program):
     dynamic = subprocess.run(["readelf", "-d", program], check=True, capture_output=True,
                              text=True).stdout
     return {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
+
+
+def in_debian_layout(path):
+    """Where a package puts a file of the prefix install: moved as above,
+    the manual pages and the guide compressed, and the CMake package's
+    file for the build type named after the package build's type."""
+    for plain, debian in DEBIAN_LAYOUT:
+        if path == plain or plain.endswith("/") and path.startswith(plain):
+            path = debian + path[len(plain):]
+            break
+    if path.startswith("share/man/") or path.endswith(".md") and path.startswith("share/doc/"):
+        path += ".gz"
+    return re.sub(r"PellacornTargets-\w+\.cmake$", "PellacornTargets-none.cmake", path)
 
 
 class Installed(unittest.TestCase):
@@ -64,16 +90,11 @@ class Installed(unittest.TestCase):
         self.assertEqual((int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")),
                          (48, 48))
 
-    def test_the_launcher_runs_from_a_per_user_folder(self):
-        elsewhere = os.path.join(self.scratch, "cwd")
-        user_data = os.path.join(self.scratch, "xdg")
-        os.mkdir(elsewhere)
-        # A file of the user's own stays as it is.
-        os.makedirs(os.path.join(user_data, "pellacorn"))
-        with open(os.path.join(user_data, "pellacorn", "Zarn_Icon.bmp"), "wb") as f:
-            f.write(b"mine")
-        run = Run(elsewhere, self.server, program=os.path.join(self.prefix, "bin/pellacorn"),
-                  env={"XDG_DATA_HOME": user_data})
+    def launch(self, launcher, data, user_data):
+        """Starts a launcher from an unrelated folder, quits it, checks the
+        per-user folder it ran in, whose data link to data, and gives its log."""
+        elsewhere = tempfile.mkdtemp(dir=self.scratch)
+        run = Run(elsewhere, self.server, program=launcher, env={"XDG_DATA_HOME": user_data})
         try:
             window = find_window(self.server, run=run)
             self.assertIsNotNone(window, run.stderr)
@@ -81,17 +102,43 @@ class Installed(unittest.TestCase):
         finally:
             run.kill()
         home = os.path.join(user_data, "pellacorn")
+        self.assertEqual(os.readlink(os.path.join(home, "data")), os.path.join(data, "data"))
+        self.assertEqual(os.listdir(elsewhere), [], "nothing written where it was started")
         with open(os.path.join(home, "log.txt")) as f:
-            log = f.read()
+            return f.read()
+
+    def test_the_launcher_runs_from_a_per_user_folder(self):
+        user_data = os.path.join(self.scratch, "xdg")
+        # A file of the user's own stays as it is.
+        os.makedirs(os.path.join(user_data, "pellacorn"))
+        with open(os.path.join(user_data, "pellacorn", "Zarn_Icon.bmp"), "wb") as f:
+            f.write(b"mine")
+        log = self.launch(os.path.join(self.prefix, "bin/pellacorn"),
+                          os.path.join(self.prefix, "share/pellacorn"), user_data)
         self.assertEqual(log, HEADER + "Unable to load icon: Zarn_Icon.bmp: File is not a Windows"
                          " BMP file\n" + CLOSING)
-        self.assertEqual(os.readlink(os.path.join(home, "data")),
-                         os.path.join(self.prefix, "share/pellacorn/data"))
-        self.assertEqual(os.listdir(elsewhere), [], "nothing written where it was started")
 
     def test_a_started_scene_builds_with_cmake_and_with_pkg_config_and_runs(self):
-        project = os.path.join(self.scratch, "spinner")
         starter = os.path.join(self.prefix, "bin/pellacorn-new-scene")
+        # Asked for, the usage goes to standard output; misused, to standard
+        # error with status 2, and nothing is made.
+        for args, status in [(["--help"], 0), (["-h"], 0), ([], 2), (["a", "b"], 2),
+                             (["--help", "a"], 2), (["-x"], 2), (["--dir"], 2)]:
+            with self.subTest(args=args):
+                told = subprocess.run([starter] + args, cwd=self.scratch, capture_output=True,
+                                      text=True)
+                self.assertEqual(told.returncode, status)
+                said, quiet = (told.stdout, told.stderr) if status == 0 else (told.stderr,
+                                                                              told.stdout)
+                self.assertTrue(said.startswith("usage: pellacorn-new-scene"), said)
+                self.assertEqual(quiet, "")
+        self.assertEqual(os.listdir(self.scratch), [])
+        # After "--", a folder's name may start with a dash.
+        subprocess.run([starter, "--", "-odd"], cwd=self.scratch, check=True,
+                       stdout=subprocess.DEVNULL)
+        self.assertTrue(os.path.isfile(os.path.join(self.scratch, "-odd", "scene.cpp")))
+
+        project = os.path.join(self.scratch, "spinner")
         subprocess.run([starter, project], check=True, stdout=subprocess.DEVNULL)
         # A second start on the same folder leaves the user's files alone.
         with open(os.path.join(project, "README.md"), "w") as f:
@@ -101,12 +148,9 @@ class Installed(unittest.TestCase):
         with open(os.path.join(project, "README.md")) as f:
             self.assertEqual(f.read(), "mine")
 
+        # The project looks for the kit it was started from by itself.
         build = os.path.join(project, "build")
-        subprocess.run(["cmake", "-S", project, "-B", build, "-DCMAKE_PREFIX_PATH=" + self.prefix],
-                       check=True, stdout=subprocess.DEVNULL)
-        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
-        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
-        self.assertNotIn("warning", made.stdout + made.stderr)
+        self.build_project(project, build)
         env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(self.prefix, "lib/pkgconfig"))
         subprocess.run("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
                        shell=True, check=True, cwd=project, env=env)
@@ -144,18 +188,47 @@ class Installed(unittest.TestCase):
                 self.assertEqual(log[len(HEADER):-len(CLOSING)].count("\n"), 1,
                                  "the scene's one line, and nothing went wrong: " + log)
 
-    def test_the_two_debian_packages_split_the_installed_tree(self):
+        # The installed examples build out of tree on the kit they came
+        # with, and run from their build folders, icon and all.
+        examples = os.path.join(self.prefix, "share/pellacorn/examples")
+        self.assertEqual(sorted(os.listdir(examples)), ["starfield", "starter"])
+        for name in sorted(os.listdir(examples)):
+            with self.subTest(example=name):
+                build = os.path.join(self.scratch, name + "-build")
+                self.build_project(os.path.join(examples, name), build)
+                run = Run(build, self.server, program=os.path.join(build, name))
+                try:
+                    window = find_window(self.server, run=run)
+                    self.assertIsNotNone(window, run.stderr)
+                    self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
+                finally:
+                    run.kill()
+                log = run.log()
+                self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
+                self.assertNotIn("icon", log.lower())
+
+    def build_project(self, source, build):
+        """Configures and builds a project on the kit, warning-free."""
+        subprocess.run(["cmake", "-S", source, "-B", build], check=True,
+                       stdout=subprocess.DEVNULL)
+        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
+        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        self.assertNotIn("warning", made.stdout + made.stderr)
+
+    def test_the_debian_packages_split_the_installed_tree_pass_lintian_and_run(self):
         out = os.path.join(self.scratch, "debs")
-        subprocess.run(["cpack", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", out],
-                       check=True, stdout=subprocess.DEVNULL)
+        made = subprocess.run([os.path.join(SOURCE, "scripts/debian-packages"), out],
+                              env=dict(os.environ, DEB_BUILD_OPTIONS="parallel=2"),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.assertEqual(made.returncode, 0, made.stdout[-3000:])
         debs = {os.path.basename(deb).split("_")[0]: deb
                 for deb in glob.glob(os.path.join(out, "*.deb"))}
-        self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dev"])
+        self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dbgsym", "pellacorn-dev"])
 
         def files(deb):
             listing = subprocess.run(["dpkg-deb", "-c", deb], check=True, capture_output=True,
                                      text=True).stdout
-            paths = [line.split()[-1] for line in listing.splitlines()]
+            paths = [line.split()[5] for line in listing.splitlines()]
             return {path[len("./usr/"):] for path in paths if not path.endswith("/")}
 
         def field(deb, name):
@@ -167,8 +240,11 @@ class Installed(unittest.TestCase):
         kit = {path for path in tree if path.startswith(KIT)}
         for part in KIT:
             self.assertTrue([path for path in kit if path.startswith(part)], part)
-        self.assertEqual(files(debs["pellacorn-dev"]), kit)
-        self.assertEqual(files(debs["pellacorn"]), tree - kit)
+        for package, part in [("pellacorn-dev", kit), ("pellacorn", tree - kit)]:
+            with self.subTest(package=package):
+                debian = {"share/doc/%s/%s" % (package, name)
+                          for name in ("copyright", "changelog.gz")}
+                self.assertEqual(files(debs[package]), {in_debian_layout(p) for p in part} | debian)
 
         def names(depends):
             return {d.split()[0] for alternative in depends.split(",")
@@ -179,8 +255,32 @@ class Installed(unittest.TestCase):
         depends = field(debs["pellacorn-dev"], "Depends")
         self.assertIn("pellacorn (= %s)" % field(debs["pellacorn"], "Version"), depends)
         self.assertLessEqual({"libsdl1.2-dev", "libsdl-image1.2-dev", "libsdl-mixer1.2-dev",
-                              "libgl-dev", "libglu1-mesa-dev"}, names(depends))
+                              "libgl-dev", "libglu1-mesa-dev", "pkg-config"}, names(depends))
 
+        checked = subprocess.run(["lintian", "--fail-on", "error,warning"] + sorted(debs.values()),
+                                 capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        self.assertNotRegex(checked.stdout, r"(?m)^[EW]: ")
+
+        # The program, unpacked: stripped, with its symbols in the dbgsym
+        # package; its metadata valid; and its launcher starts it there.
+        root = os.path.join(self.scratch, "root")
+        subprocess.run(["dpkg-deb", "-x", debs["pellacorn"], root], check=True)
+        described = subprocess.run(["file", "-b", os.path.join(root, "usr", in_debian_layout(
+            "lib/pellacorn/Pellacorn"))], check=True, capture_output=True, text=True).stdout
+        self.assertIn(", stripped", described)
+        build_id = re.search(r"BuildID\[sha1\]=([0-9a-f]{2})([0-9a-f]+)", described).groups()
+        self.assertIn("lib/debug/.build-id/%s/%s.debug" % build_id,
+                      files(debs["pellacorn-dbgsym"]))
+        metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.xml"))
+        self.assertEqual(len(metainfo), 1)
+        valid = subprocess.run(["appstreamcli", "validate", "--no-net"] + metainfo,
+                               capture_output=True, text=True)
+        self.assertEqual(valid.returncode, 0, valid.stdout + valid.stderr)
+        log = self.launch(os.path.join(root, "usr", in_debian_layout("bin/pellacorn")),
+                          os.path.join(root, "usr/share/games/pellacorn"),
+                          os.path.join(self.scratch, "xdg"))
+        self.assertEqual(log, HEADER + CLOSING)
 
 if __name__ == "__main__":
     unittest.main()

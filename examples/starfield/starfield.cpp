@@ -3,8 +3,8 @@
 // scene does: Escape asks the shell to quit, F1 toggles full screen.
 #include <GL/gl.h>
 
-#include "error.h"
-#include "main.h"
+#include <pellacorn/error.h>
+#include <pellacorn/main.h>
 
 const int StarCount = 600;
 const float Far = -60.0f, Near = -1.0f, Spread = 12.0f;
