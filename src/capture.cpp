@@ -1,0 +1,144 @@
+// The capture host: the shell's start-up and hooks, driven by a virtual
+// clock instead of the wall's, each frame read back and encoded with the
+// mixer's samples for exactly that frame. Usage in capture_options.cpp.
+#include <GL/gl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <vector>
+
+#include "capture.h"
+#include "error.h"
+#include "main.h"
+#include "shell.h"
+
+// Where the time went, for --stats.
+struct Spent {
+    double Scene;    // Update and Draw, and GL finishing the frame
+    double ReadBack; // glReadPixels
+    double Encode;   // the mixer's samples, converting, encoding, writing
+};
+
+static double Seconds()
+{
+    timespec T;
+    clock_gettime(CLOCK_MONOTONIC, &T);
+    return (double)T.tv_sec + (double)T.tv_nsec * 1e-9;
+}
+
+// The reason on standard error and in the log; the exit removes the file.
+static void Fail(const char* Format, ...) __attribute__((format(printf, 1, 2), noreturn));
+static void Fail(const char* Format, ...)
+{
+    char Text[512];
+    va_list Args;
+    va_start(Args, Format);
+    vsnprintf(Text, sizeof Text, Format, Args);
+    va_end(Args);
+    fprintf(stderr, "Capture failed: %s\n", Text);
+    Log("Capture failed: %s\n", Text);
+    exit(1);
+}
+
+// A quit asked for before the last frame (by the scene, the window or a
+// signal) ends the capture unfinished.
+static bool QuitRequested()
+{
+    SDL_Event E;
+    bool Quit = false;
+    while (SDL_PollEvent(&E))
+        Quit = Quit || E.type == SDL_QUIT;
+    return Quit;
+}
+
+// Sample frames before frame N starts, at Rate a second.
+static long long SampleAt(long N, int Rate, int Fps)
+{
+    return (long long)N * Rate / Fps;
+}
+
+static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent* T)
+{
+    std::vector<Uint8> Pixels((size_t)ScreenWidth * ScreenHeight * 4);
+    std::vector<Sint16> Samples;
+    Uint32 Last = 0;
+    for (long N = 0; N < O->Frames; N++) {
+        if (QuitRequested())
+            Fail("the scene quit after %ld of %ld frames", N, O->Frames);
+        // After frame N the scene has seen (N + 1) / fps seconds in all.
+        Uint32 Now = (Uint32)((N + 1) * 1000 / O->Fps);
+        SetCaptureClock(Now);
+        double Start = Seconds();
+        UpdateAndDraw(Now - Last, NULL);
+        Last = Now;
+        glFinish();
+        double Drawn = Seconds();
+        glReadPixels(0, 0, ScreenWidth, ScreenHeight, GL_BGRA, GL_UNSIGNED_BYTE, Pixels.data());
+        double Read = Seconds();
+        SDL_GL_SwapBuffers();
+        if (!EncodeVideoFrame(Pixels.data(), N))
+            Fail("%s", EncoderError());
+        if (Rate > 0) {
+            // The sounds this frame's Update started begin with its samples.
+            int Count = (int)(SampleAt(N + 1, Rate, O->Fps) - SampleAt(N, Rate, O->Fps));
+            Samples.resize((size_t)Count * Channels);
+            PullCaptureAudio(Samples.data(), Count, Rate, Channels);
+            if (!EncodeAudio(Samples.data(), Count))
+                Fail("%s", EncoderError());
+        }
+        T->Scene += Drawn - Start;
+        T->ReadBack += Read - Drawn;
+        T->Encode += Seconds() - Read;
+    }
+}
+
+static void PrintStats(const CaptureOptions* O, const Spent* T, double Total)
+{
+    double Video = (double)O->Frames / O->Fps;
+    fprintf(stderr,
+        "%ld frames, %.2f s of video in %.2f s: %.2f times real time\n"
+        "scene %.0f%%, read-back %.0f%%, encoding %.0f%%, the rest %.0f%% (start-up, finishing)\n",
+        O->Frames, Video, Total, Video / Total, 100 * T->Scene / Total, 100 * T->ReadBack / Total,
+        100 * T->Encode / Total, 100 * (Total - T->Scene - T->ReadBack - T->Encode) / Total);
+}
+
+int main(int argc, char** argv)
+{
+    double Began = Seconds();
+    CaptureOptions O = ReadCaptureOptions(argc, argv);
+    const char* Path = MakeCaptureFile(O.Output);
+    if (Path == NULL) {
+        perror(O.Output);
+        return 1;
+    }
+    if (getenv("DISPLAY") == NULL || getenv("DISPLAY")[0] == '\0') {
+        if (!StartPrivateDisplay())
+            return 1;
+        atexit(StopPrivateDisplay); // after SDL_Quit, which runs first
+    }
+    // The mixer never reaches a device (capture_audio.cpp), but SDL's audio
+    // subsystem must start on any machine, sound card or not.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    Uint32 Start;
+    SetCaptureClock(0);
+    StartShell(&Start);
+
+    int Rate = 0, Channels = 0;
+    if (!GetCaptureAudio(&Rate, &Channels))
+        Rate = Channels = 0;
+    EncoderSetup Setup = {Path, O.WebM, ScreenWidth, ScreenHeight, O.Fps, Rate, Channels};
+    if (!OpenEncoder(&Setup))
+        Fail("%s", EncoderError());
+    Spent T = {0, 0, 0};
+    CaptureFrames(&O, Rate, Channels, &T);
+    if (!CloseEncoder())
+        Fail("%s", EncoderError());
+    if (!KeepCaptureFile(O.Output))
+        Fail("cannot rename %s to %s", Path, O.Output);
+    if (O.Stats)
+        PrintStats(&O, &T, Seconds() - Began);
+    EndShell();
+    exit(0);
+}
