@@ -17,7 +17,7 @@ add_custom_command(OUTPUT ${SHELL_PARTS}
   COMMENT "The shell's object with main made local, for the capture host")
 add_library(pellacorn_capture STATIC src/capture.cpp src/capture_audio.cpp src/capture_clock.cpp
             src/capture_display.cpp src/capture_encoder.cpp src/capture_file.cpp
-            src/capture_options.cpp ${SHELL_PARTS} $<TARGET_OBJECTS:icon>
+            src/capture_options.cpp src/capture_worker.cpp ${SHELL_PARTS} $<TARGET_OBJECTS:icon>
             $<TARGET_OBJECTS:layer> $<TARGET_OBJECTS:error>)
 set_target_properties(pellacorn_capture PROPERTIES OUTPUT_NAME pellacorn-capture
                       EXPORT_NAME capture)

@@ -15,9 +15,11 @@
 
 // Where the time went, for --stats.
 struct Spent {
-    double Scene;    // Update and Draw, and GL finishing the frame
+    double Scene;    // Update and Draw, GL finishing the frame, the swap
     double ReadBack; // glReadPixels
-    double Encode;   // the mixer's samples, converting, encoding, writing
+    double Mix;      // the mixer's callback
+    double Wait;     // waiting for the encoder's thread to take the frame
+    double Encode;   // the encoder's thread: converting, encoding, writing
 };
 
 static double Seconds()
@@ -36,6 +38,7 @@ static void Fail(const char* Format, ...)
     va_start(Args, Format);
     vsnprintf(Text, sizeof Text, Format, Args);
     va_end(Args);
+    StopEncoderThread(NULL); // not writing while the file goes
     fprintf(stderr, "Capture failed: %s\n", Text);
     Log("Capture failed: %s\n", Text);
     exit(1);
@@ -60,9 +63,10 @@ static long long SampleAt(long N, int Rate, int Fps)
 
 static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent* T)
 {
-    std::vector<Uint8> Pixels((size_t)ScreenWidth * ScreenHeight * 4);
+    std::vector<Uint8> Pixels;
     std::vector<Sint16> Samples;
     Uint32 Last = 0;
+    StartEncoderThread();
     for (long N = 0; N < O->Frames; N++) {
         if (QuitRequested())
             Fail("the scene quit after %ld of %ld frames", N, O->Frames);
@@ -74,33 +78,45 @@ static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent
         Last = Now;
         glFinish();
         double Drawn = Seconds();
+        Pixels.resize((size_t)ScreenWidth * ScreenHeight * 4);
         glReadPixels(0, 0, ScreenWidth, ScreenHeight, GL_BGRA, GL_UNSIGNED_BYTE, Pixels.data());
         double Read = Seconds();
-        SDL_GL_SwapBuffers();
-        if (!EncodeVideoFrame(Pixels.data(), N))
-            Fail("%s", EncoderError());
-        if (Rate > 0) {
-            // The sounds this frame's Update started begin with its samples.
-            int Count = (int)(SampleAt(N + 1, Rate, O->Fps) - SampleAt(N, Rate, O->Fps));
-            Samples.resize((size_t)Count * Channels);
+        SDL_GL_SwapBuffers(); // shown, as the shell shows it
+        double Shown = Seconds();
+        // The sounds this frame's Update started begin with its samples.
+        int Count = Rate > 0 ? (int)(SampleAt(N + 1, Rate, O->Fps) - SampleAt(N, Rate, O->Fps)) : 0;
+        Samples.resize((size_t)Count * Channels);
+        if (Count > 0)
             PullCaptureAudio(Samples.data(), Count, Rate, Channels);
-            if (!EncodeAudio(Samples.data(), Count))
-                Fail("%s", EncoderError());
-        }
-        T->Scene += Drawn - Start;
+        double Mixed = Seconds();
+        if (!HandOverFrame(&Pixels, &Samples, Count, N))
+            Fail("%s", EncoderError());
+        T->Scene += Drawn - Start + Shown - Read;
         T->ReadBack += Read - Drawn;
-        T->Encode += Seconds() - Read;
+        T->Mix += Mixed - Shown;
+        T->Wait += Seconds() - Mixed;
     }
+    if (!StopEncoderThread(&T->Encode))
+        Fail("%s", EncoderError());
 }
 
 static void PrintStats(const CaptureOptions* O, const Spent* T, double Total)
 {
     double Video = (double)O->Frames / O->Fps;
-    fprintf(stderr,
-        "%ld frames, %.2f s of video in %.2f s: %.2f times real time\n"
-        "scene %.0f%%, read-back %.0f%%, encoding %.0f%%, the rest %.0f%% (start-up, finishing)\n",
-        O->Frames, Video, Total, Video / Total, 100 * T->Scene / Total, 100 * T->ReadBack / Total,
-        100 * T->Encode / Total, 100 * (Total - T->Scene - T->ReadBack - T->Encode) / Total);
+    double Rest = Total - T->Scene - T->ReadBack - T->Mix - T->Wait;
+    fprintf(stderr, "%ld frames, %.2f s of video in %.2f s: %.2f times real time\n", O->Frames,
+        Video, Total, Video / Total);
+    const struct {
+        const char* Name;
+        double Seconds;
+    } Parts[] = {{"scene", T->Scene}, {"read-back", T->ReadBack}, {"mixing", T->Mix},
+        {"waiting", T->Wait}, {"encoding", T->Encode}};
+    for (const auto& P : Parts)
+        fprintf(stderr, "%-10s %5.1f%%  %6.2f ms a frame\n", P.Name, 100 * P.Seconds / Total,
+            1000 * P.Seconds / O->Frames);
+    fprintf(stderr, "the rest   %5.1f%%  %6.2f s (start-up, finishing the file)\n",
+        100 * Rest / Total, Rest);
+    fprintf(stderr, "(encoding runs on its own thread, alongside the others)\n");
 }
 
 int main(int argc, char** argv)
@@ -131,7 +147,7 @@ int main(int argc, char** argv)
     EncoderSetup Setup = {Path, O.WebM, ScreenWidth, ScreenHeight, O.Fps, Rate, Channels};
     if (!OpenEncoder(&Setup))
         Fail("%s", EncoderError());
-    Spent T = {0, 0, 0};
+    Spent T = {0, 0, 0, 0, 0};
     CaptureFrames(&O, Rate, Channels, &T);
     if (!CloseEncoder())
         Fail("%s", EncoderError());

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <stdint.h>
+#include <vector>
 
 // ---- Options (capture_options.cpp) ----
 
@@ -74,5 +75,18 @@ bool CloseEncoder();
 void FreeEncoder();
 // Why the last call failed.
 const char* EncoderError();
+
+// ---- The encoder's own thread (capture_worker.cpp) ----
+
+// Starts the thread that encodes each frame handed over.
+void StartEncoderThread();
+// Hands frame Index and its Count sample frames to the thread, taking back
+// buffers to fill next; waits while the previous frame is still being
+// encoded. False once the encoder has failed (EncoderError() says why).
+bool HandOverFrame(
+    std::vector<Uint8>* Pixels, std::vector<Sint16>* Samples, int Count, int64_t Index);
+// Waits for the last frame and ends the thread, if it runs; false if the
+// encoder failed. *BusySeconds (unless null): the time it spent encoding.
+bool StopEncoderThread(double* BusySeconds);
 
 #endif
