@@ -26,7 +26,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
-from run_bench import stacks  # noqa: E402
+from run_bench import main as on_each_stack  # noqa: E402
 from support.xharness import scratch  # noqa: E402
 
 PARTS = ("scene", "read-back", "mixing", "waiting", "encoding", "the rest")
@@ -76,13 +76,5 @@ def measure(build, quick, name, extra):
     print()
 
 
-def main():
-    if len(sys.argv) < 2:
-        raise SystemExit(__doc__)
-    build, quick = os.path.abspath(sys.argv[1]), "--quick" in sys.argv
-    for name, env in stacks(build, quick):
-        measure(build, quick, name, env)
-
-
 if __name__ == "__main__":
-    main()
+    on_each_stack(measure, __doc__)
