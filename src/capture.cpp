@@ -61,6 +61,14 @@ static long long SampleAt(long N, int Rate, int Fps)
     return (long long)N * Rate / Fps;
 }
 
+// The frame as drawn, before the swap: GL plus the 2D layer, which every
+// SDL 1.2 has already drawn into it by then. Rows run bottom-up.
+static void ReadBackGL(std::vector<Uint8>* Pixels)
+{
+    Pixels->resize((size_t)ScreenWidth * ScreenHeight * 4);
+    glReadPixels(0, 0, ScreenWidth, ScreenHeight, GL_BGRA, GL_UNSIGNED_BYTE, Pixels->data());
+}
+
 static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent* T)
 {
     std::vector<Uint8> Pixels;
@@ -78,8 +86,7 @@ static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent
         Last = Now;
         glFinish();
         double Drawn = Seconds();
-        Pixels.resize((size_t)ScreenWidth * ScreenHeight * 4);
-        glReadPixels(0, 0, ScreenWidth, ScreenHeight, GL_BGRA, GL_UNSIGNED_BYTE, Pixels.data());
+        ReadBackGL(&Pixels);
         double Read = Seconds();
         SDL_GL_SwapBuffers(); // shown, as the shell shows it
         double Shown = Seconds();
