@@ -10,10 +10,11 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	libsdl-mixer1.2-dev libsdl-ttf2.0-dev libgif-dev libgl-dev libglu1-mesa-dev \
 	libgl1-mesa-dri libpng-dev fonts-dejavu-core libgtest-dev xvfb python3 python3-xlib \
 	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-dev file \
-	openbox xdotool wmctrl build-essential debhelper lintian appstream man-db
+	openbox xdotool wmctrl build-essential debhelper lintian appstream man-db \
+	libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all run test build deps assets package bench live clean
+.PHONY: all run test build deps assets package bench live video clean
 
 all: build
 
@@ -37,6 +38,12 @@ build: deps
 run: build
 	@if [ -n "$$DISPLAY" ]; then ./$(BUILD)/Pellacorn; \
 	else scripts/run-headless $(BUILD)/Pellacorn $(BUILD)/libpellacorn_spy.so out; fi
+
+# Ten seconds of the demo with its music, frame for frame, into
+# out/pellacorn.mp4 (build/pellacorn-capture --help for more).
+video: build
+	mkdir -p out
+	./$(BUILD)/pellacorn-capture out/pellacorn.mp4
 
 # The whole suite: the plain build's tests (on SDL 1.2 and on sdl12-compat,
 # with memcheck and a soak run), the same tests built with ASan and UBSan,
@@ -63,6 +70,7 @@ live: build
 # The frame-loop benchmark (bench/run_bench.py says how to read it).
 bench: build
 	/usr/bin/python3 bench/run_bench.py $(BUILD)
+	/usr/bin/python3 bench/capture_bench.py $(BUILD)
 
 # Rewrite the committed logos, icon and module from tools/.
 assets: build

@@ -226,12 +226,14 @@ def measure(build, quick, name, env):
     print()
 
 
-def main():
+def main(measure_one=measure, usage=__doc__):
+    """measure_one(build, quick, stack's name, its environment) on each
+    stack, with this command line; the capture benchmark shares it."""
     if len(sys.argv) < 2:
-        raise SystemExit(__doc__)
+        raise SystemExit(usage)
     build, quick = os.path.abspath(sys.argv[1]), "--quick" in sys.argv
     for name, env in stacks(build, quick):
-        measure(build, quick, name, env)
+        measure_one(build, quick, name, env)
 
 
 if __name__ == "__main__":

@@ -16,4 +16,14 @@ endif()
 if(NOT TARGET Pellacorn::shell)
   include(${CMAKE_CURRENT_LIST_DIR}/PellacornTargets.cmake)
 endif()
+# The capture host, Pellacorn::capture, for NAME-capture programs where
+# FFmpeg's development files are there too; without them
+# pellacorn_add_scene makes NAME alone.
+pkg_check_modules(Pellacorn_CAPTURE_DEPS QUIET IMPORTED_TARGET libavformat libavcodec libswscale
+                  libswresample libavutil)
+set(Pellacorn_CAPTURE_TARGETS ${CMAKE_CURRENT_LIST_DIR}/PellacornCaptureTargets.cmake)
+if(Pellacorn_CAPTURE_DEPS_FOUND AND EXISTS ${Pellacorn_CAPTURE_TARGETS}
+   AND NOT TARGET Pellacorn::capture)
+  include(${Pellacorn_CAPTURE_TARGETS})
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/PellacornScene.cmake)

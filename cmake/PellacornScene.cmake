@@ -6,11 +6,22 @@
 # $<TARGET_OBJECTS:app>) must define the five hooks of main.h: InitGL,
 # Initialize, Update, Draw and Deinitialize. They may call Log,
 # TerminateApplication and ToggleFullscreen, and must set AppStatus in
-# Initialize. Given source files, it also makes NAME-live (see below). The
-# same file serves this repository and the installed kit.
+# Initialize. The same file serves this repository and the installed kit.
+#
+# Given source files, it also makes NAME-live (pellacorn_add_live_scene,
+# below). Where the capture host is there (FFmpeg's development files were
+# found), it also makes NAME-capture: the same sources linked with
+# Pellacorn::capture, which writes a video of the scene with its sound
+# (NAME-capture --help).
 function(pellacorn_add_scene NAME)
   add_executable(${NAME} ${ARGN})
   target_link_libraries(${NAME} PRIVATE Pellacorn::shell)
+  if(TARGET Pellacorn::capture)
+    add_executable(${NAME}-capture ${ARGN})
+    target_link_libraries(${NAME}-capture PRIVATE Pellacorn::capture)
+  else()
+    message(STATUS "${NAME}-capture is left out: FFmpeg's development files are missing")
+  endif()
   # Objects from elsewhere cannot be rebuilt as a library on a save.
   if(NOT ARGN MATCHES "\\$<")
     pellacorn_add_live_scene(${NAME} ${ARGN})

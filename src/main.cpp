@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "error.h"
+#include "shell.h"
 
 S_AppStatus AppStatus;
 bool isProgramLooping;
@@ -193,19 +194,11 @@ static void HandleEvent(const SDL_Event* E, Uint8** Keys)
     }
 }
 
-int main(int argc, char** argv)
+void StartShell(Uint32* LastCount)
 {
-    SDL_Event E;
-    Uint8* Keys;
-    Uint32 Vflags;
-    Uint32 TickCount, LastCount;
+    Uint32 Vflags = SDL_HWSURFACE | SDL_OPENGLBLIT;
 
-    (void)argc;
-    (void)argv;
     Screen = NULL;
-    Keys = NULL;
-    Vflags = SDL_HWSURFACE | SDL_OPENGLBLIT;
-
     InitErrorLog();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         ExitWithError("Unable to open SDL: %s\n");
@@ -216,7 +209,7 @@ int main(int argc, char** argv)
     if (!CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth, Vflags))
         ExitWithError("Unable to open screen surface: %s\n");
     SDL_WM_SetCaption(AppTitle, NULL);
-    if (!InitTimers(&LastCount))
+    if (!InitTimers(LastCount))
         ExitWithError("Can't init the timers: %s\n");
     RunningHook = "InitGL";
     if (!InitGL(Screen))
@@ -225,6 +218,35 @@ int main(int argc, char** argv)
     if (!Initialize())
         ExitWithHookError("App init failed: %s\n", "Initialize");
     RunningHook = NULL;
+}
+
+void UpdateAndDraw(Uint32 Milliseconds, Uint8* Keys)
+{
+    RunningHook = "Update";
+    Update(Milliseconds, Keys);
+    RunningHook = "Draw";
+    Draw(Screen);
+    RunningHook = NULL;
+}
+
+void EndShell()
+{
+    RunningHook = "Deinitialize";
+    Deinitialize();
+    RunningHook = NULL;
+    CloseErrorLog();
+}
+
+int main(int argc, char** argv)
+{
+    SDL_Event E;
+    Uint8* Keys;
+    Uint32 TickCount, LastCount;
+
+    (void)argc;
+    (void)argv;
+    Keys = NULL;
+    StartShell(&LastCount);
 
     // Each pass handles one event, or draws one frame, or waits while hidden.
     isProgramLooping = true;
@@ -233,21 +255,14 @@ int main(int argc, char** argv)
             HandleEvent(&E, &Keys);
         } else if (AppStatus.Visible) {
             TickCount = SDL_GetTicks();
-            RunningHook = "Update";
-            Update(TickCount - LastCount, Keys);
+            UpdateAndDraw(TickCount - LastCount, Keys);
             LastCount = TickCount;
-            RunningHook = "Draw";
-            Draw(Screen);
-            RunningHook = NULL;
             SDL_GL_SwapBuffers();
         } else {
             SDL_WaitEvent(NULL);
         }
     }
 
-    RunningHook = "Deinitialize";
-    Deinitialize();
-    RunningHook = NULL;
-    CloseErrorLog();
+    EndShell();
     exit(0);
 }

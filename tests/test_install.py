@@ -21,18 +21,21 @@ BUILD = os.environ["PELLACORN_BUILD"]
 SOURCE = os.environ["PELLACORN_SOURCE"]
 # What goes into pellacorn-dev; the rest of the tree is the program's.
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
-       "lib/libpellacorn-live.a", "lib/cmake/Pellacorn/", "lib/pkgconfig/pellacorn.pc",
-       "share/pellacorn/starter/", "share/pellacorn/examples/", "share/man/man1/",
-       "share/doc/pellacorn-dev/")
+       "lib/libpellacorn-live.a", "lib/libpellacorn-capture.a", "lib/cmake/Pellacorn/",
+       "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/", "share/pellacorn/examples/",
+       "share/man/man1/", "share/doc/pellacorn-dev/")
 MULTIARCH = subprocess.run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], check=True,
                            capture_output=True, text=True).stdout.strip()
 # Where the packages put what a prefix install puts elsewhere: the game
 # where Debian puts games, the kit's library files in the multiarch folder.
-DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"), ("lib/pellacorn/", "lib/games/pellacorn/"),
+DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"),
+                 ("bin/pellacorn-capture", "games/pellacorn-capture"),
+                 ("lib/pellacorn/", "lib/games/pellacorn/"),
                  ("share/pellacorn/data/", "share/games/pellacorn/data/"),
                  ("share/pellacorn/Zarn_Icon.bmp", "share/games/pellacorn/Zarn_Icon.bmp")] + [
                  ("lib/" + name, "lib/%s/%s" % (MULTIARCH, name))
-                 for name in ("libpellacorn.a", "libpellacorn-live.a", "cmake/", "pkgconfig/")]
+                 for name in ("libpellacorn.a", "libpellacorn-live.a", "libpellacorn-capture.a",
+                              "cmake/", "pkgconfig/")]
 
 
 def size(box):

@@ -1,0 +1,18 @@
+// The shell's own steps around a scene, shared by its real-time loop
+// (main.cpp) and the capture host's virtual-time one (capture.cpp), so that
+// both start, run hooks and end in the same order with the same log lines.
+#ifndef PELLACORN_SHELL_H
+#define PELLACORN_SHELL_H
+
+#include <SDL.h>
+
+// The log, SDL's video, the crash report, the icon, the window, the caption,
+// the timers (into *LastCount), then InitGL and Initialize. A failure is
+// logged and exits with status 1.
+void StartShell(Uint32* LastCount);
+// One frame's hooks, Update then Draw, named for the crash report; no swap.
+void UpdateAndDraw(Uint32 Milliseconds, Uint8* Keys);
+// After a normal quit: Deinitialize, then the log's closing line.
+void EndShell();
+
+#endif
