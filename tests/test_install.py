@@ -59,7 +59,7 @@ def in_debian_layout(path):
             break
     if path.startswith("share/man/") or path.endswith(".md") and path.startswith("share/doc/"):
         path += ".gz"
-    return re.sub(r"PellacornTargets-\w+\.cmake$", "PellacornTargets-none.cmake", path)
+    return re.sub(r"(Pellacorn\w*Targets)-\w+\.cmake$", r"\1-none.cmake", path)
 
 
 class Installed(unittest.TestCase):
