@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import unittest
 
-from support.wm import colour_box, grab
+from support.wm import colour_box, grab, size
 from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, lit_frame,
                               quit_with_escape, screenshot, wait_for)
 
@@ -36,10 +36,6 @@ DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"),
                  ("lib/" + name, "lib/%s/%s" % (MULTIARCH, name))
                  for name in ("libpellacorn.a", "libpellacorn-live.a", "libpellacorn-capture.a",
                               "cmake/", "pkgconfig/")]
-
-
-def size(box):
-    return (box[2] - box[0], box[3] - box[1]) if box else None
 
 
 def needed(program):

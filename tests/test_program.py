@@ -11,7 +11,7 @@ import time
 import unittest
 
 from support.wm import (FullScreenWatch, WindowManagerTest, colour_box, grab, net_wm_state,
-                        switch_with_f1, viewable)
+                        size, switch_with_f1, viewable)
 from support.xharness import (CLOSING, COMPAT, HEADER, SOURCE, TITLE, Run, ServerTest, bmp24,
                               draws_on, find_window, focus, hold_key_until, quit_with_escape,
                               rest_after_release, scratch, wait_for, wait_for_frame)
@@ -411,10 +411,6 @@ def wrong_pixels(shot, boxes):
                 bad.append((x, y, got))
     return bad[:20], figure
 REFUSED = "Unable to toggle fullscreen: full screen refused\n"
-
-
-def size(box):
-    return (box[2] - box[0], box[3] - box[1]) if box else None
 
 
 def short_module():

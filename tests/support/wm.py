@@ -132,6 +132,11 @@ def colour_box(image, colour, slack=48):
     return ImageChops.multiply(ImageChops.multiply(masks[0], masks[1]), masks[2]).getbbox()
 
 
+def size(box):
+    """The width and height of a box from colour_box, or None."""
+    return (box[2] - box[0], box[3] - box[1]) if box else None
+
+
 def net_wm_state(server, window):
     """The names in the window's _NET_WM_STATE."""
     atom = server.x.intern_atom("_NET_WM_STATE")
