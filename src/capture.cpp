@@ -5,7 +5,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <time.h>
 #include <vector>
 
 #include "capture.h"
@@ -21,13 +20,6 @@ struct Spent {
     double Wait;     // waiting for the encoder's thread to take the frame
     double Encode;   // the encoder's thread: converting, encoding, writing
 };
-
-static double Seconds()
-{
-    timespec T;
-    clock_gettime(CLOCK_MONOTONIC, &T);
-    return (double)T.tv_sec + (double)T.tv_nsec * 1e-9;
-}
 
 // The reason on standard error and in the log; the exit removes the file.
 static void Fail(const char* Format, ...) __attribute__((format(printf, 1, 2), noreturn));
@@ -81,27 +73,27 @@ static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent
         // After frame N the scene has seen (N + 1) / fps seconds in all.
         Uint32 Now = (Uint32)((N + 1) * 1000 / O->Fps);
         SetCaptureClock(Now);
-        double Start = Seconds();
+        double Start = WallSeconds();
         UpdateAndDraw(Now - Last, NULL);
         Last = Now;
         glFinish();
-        double Drawn = Seconds();
+        double Drawn = WallSeconds();
         ReadBackGL(&Pixels);
-        double Read = Seconds();
+        double Read = WallSeconds();
         SDL_GL_SwapBuffers(); // shown, as the shell shows it
-        double Shown = Seconds();
+        double Shown = WallSeconds();
         // The sounds this frame's Update started begin with its samples.
         int Count = Rate > 0 ? (int)(SampleAt(N + 1, Rate, O->Fps) - SampleAt(N, Rate, O->Fps)) : 0;
         Samples.resize((size_t)Count * Channels);
         if (Count > 0)
             PullCaptureAudio(Samples.data(), Count, Rate, Channels);
-        double Mixed = Seconds();
+        double Mixed = WallSeconds();
         if (!HandOverFrame(&Pixels, &Samples, Count, N))
             Fail("%s", EncoderError());
         T->Scene += Drawn - Start + Shown - Read;
         T->ReadBack += Read - Drawn;
         T->Mix += Mixed - Shown;
-        T->Wait += Seconds() - Mixed;
+        T->Wait += WallSeconds() - Mixed;
     }
     if (!StopEncoderThread(&T->Encode))
         Fail("%s", EncoderError());
@@ -128,7 +120,7 @@ static void PrintStats(const CaptureOptions* O, const Spent* T, double Total)
 
 int main(int argc, char** argv)
 {
-    double Began = Seconds();
+    double Began = WallSeconds();
     CaptureOptions O = ReadCaptureOptions(argc, argv);
     const char* Path = MakeCaptureFile(O.Output);
     if (Path == NULL) {
@@ -161,7 +153,7 @@ int main(int argc, char** argv)
     if (!KeepCaptureFile(O.Output))
         Fail("cannot rename %s to %s", Path, O.Output);
     if (O.Stats)
-        PrintStats(&O, &T, Seconds() - Began);
+        PrintStats(&O, &T, WallSeconds() - Began);
     EndShell();
     exit(0);
 }

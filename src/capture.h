@@ -25,6 +25,8 @@ CaptureOptions ReadCaptureOptions(int argc, char** argv);
 
 // Sets what SDL_GetTicks returns, to the scene and to SDL_mixer alike.
 void SetCaptureClock(Uint32 Milliseconds);
+// The real time, in seconds from some fixed moment: what --stats counts.
+double WallSeconds();
 
 // ---- The audio device that the mixer believes it has (capture_audio.cpp) ----
 

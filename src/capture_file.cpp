@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "capture.h"
+#include "shell.h"
 
 static char TemporaryPath[PATH_MAX];
 
@@ -17,36 +18,21 @@ static void RemoveAtExit()
     DiscardCaptureFile();
 }
 
-// Removes the file, then lets the signal do what it would have done: a
-// fault raised again when this returns, a sent signal sent again.
+// Removes the file, then lets the signal do what it would have done.
 static void RemoveOnSignal(int Signal, siginfo_t* Info, void* Context)
 {
     (void)Context;
     if (TemporaryPath[0] != '\0')
         unlink(TemporaryPath);
-    signal(Signal, SIG_DFL);
-    if (Info->si_code <= 0)
-        raise(Signal);
-}
-
-// Before SDL and the shell set up theirs: each keeps this one as the
-// action it hands on to.
-static void RemoveOnFatalSignals()
-{
-    const int Signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-    struct sigaction Action;
-    memset(&Action, 0, sizeof Action);
-    Action.sa_sigaction = RemoveOnSignal;
-    Action.sa_flags = SA_SIGINFO;
-    sigemptyset(&Action.sa_mask);
-    for (int Signal : Signals)
-        sigaction(Signal, &Action, NULL);
+    PassOnFatalSignal(Signal, Info, NULL);
 }
 
 const char* MakeCaptureFile(const char* Output)
 {
     atexit(RemoveAtExit);
-    RemoveOnFatalSignals();
+    // Before SDL and the shell set up theirs: each keeps this one as the
+    // action it hands on to.
+    CatchFatalSignals(RemoveOnSignal, NULL);
     const char* Slash = strrchr(Output, '/');
     int Folder = Slash != NULL ? (int)(Slash - Output + 1) : 0;
     if (snprintf(

@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <time.h>
 
 #include "capture.h"
 
@@ -20,13 +19,6 @@ static bool Failed;  // the encoder failed; EncoderError() says why
 static bool Ending;
 static double Busy;
 
-static double Now()
-{
-    timespec T;
-    clock_gettime(CLOCK_MONOTONIC, &T);
-    return (double)T.tv_sec + (double)T.tv_nsec * 1e-9;
-}
-
 static void EncodeFrames()
 {
     std::unique_lock<std::mutex> L(Lock);
@@ -35,10 +27,10 @@ static void EncodeFrames()
         if (!Pending)
             return;
         L.unlock();
-        double Start = Now();
+        double Start = WallSeconds();
         bool Done = EncodeVideoFrame(JobPixels.data(), JobIndex)
             && (JobCount == 0 || EncodeAudio(JobSamples.data(), JobCount));
-        double Took = Now() - Start;
+        double Took = WallSeconds() - Start;
         L.lock();
         Busy += Took;
         Pending = false;

@@ -21,6 +21,7 @@
 #include "livebuild.h"
 #include "livestate.h"
 #include "main.h"
+#include "shell.h"
 
 // Written for each scene by pellacorn_add_live_scene: the library as its
 // build leaves it, the command that rebuilds it, and its sources.
@@ -64,12 +65,11 @@ static double Seconds()
 
 // ---- Crashes in the scene's code ----
 
-static const int CaughtSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-const int CaughtCount = sizeof CaughtSignals / sizeof CaughtSignals[0];
-static struct sigaction ShellActions[CaughtCount];
+static struct sigaction ShellActions[FatalSignalCount];
 static sigjmp_buf CrashReturn;
 static volatile sig_atomic_t InScene;
 
+// Outside the scene's code the shell's report and end stand.
 static void CatchSceneCrash(int Signal, siginfo_t* Info, void* Context)
 {
     (void)Context;
@@ -77,23 +77,7 @@ static void CatchSceneCrash(int Signal, siginfo_t* Info, void* Context)
         InScene = 0;
         siglongjmp(CrashReturn, Signal);
     }
-    // Outside the scene's code the shell's report and end stand.
-    for (int I = 0; I < CaughtCount; I++)
-        if (CaughtSignals[I] == Signal)
-            sigaction(Signal, &ShellActions[I], NULL);
-    if (Info->si_code <= 0)
-        raise(Signal);
-}
-
-static void CatchSceneCrashes()
-{
-    struct sigaction Action;
-    memset(&Action, 0, sizeof Action);
-    Action.sa_sigaction = CatchSceneCrash;
-    Action.sa_flags = SA_SIGINFO;
-    sigemptyset(&Action.sa_mask);
-    for (int I = 0; I < CaughtCount; I++)
-        sigaction(CaughtSignals[I], &Action, &ShellActions[I]);
+    PassOnFatalSignal(Signal, Info, ShellActions);
 }
 
 static void TakeOut(SceneVersion* Crashed, const char* Hook, int Signal)
@@ -268,7 +252,7 @@ static void FollowSaves()
 bool InitGL(SDL_Surface* S)
 {
     LiveScreen = S;
-    CatchSceneCrashes();
+    CatchFatalSignals(CatchSceneCrash, ShellActions);
     std::string Error;
     if (!LoadVersion(&Error)) {
         Log("Live: %s\n", Error.c_str());

@@ -43,56 +43,51 @@ static void ExitWithHookError(const char* Format, const char* Hook)
     exit(1);
 }
 
-// The fatal signals a scene's fault can raise, and what they did before the
-// shell caught them: classic SDL's parachute, or the default.
-static const struct {
-    int Number;
-    const char* Name;
-} FatalSignals[] = {
-    {SIGSEGV, "SIGSEGV"},
-    {SIGBUS, "SIGBUS"},
-    {SIGFPE, "SIGFPE"},
-    {SIGILL, "SIGILL"},
-    {SIGABRT, "SIGABRT"},
-};
-const int FatalSignalCount = sizeof FatalSignals / sizeof FatalSignals[0];
-static struct sigaction FormerActions[FatalSignalCount];
+static const int FatalSignals[FatalSignalCount] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
-// Names the hook and the signal in the log, then lets the signal do what it
-// did before. A fault raised by an instruction is raised again when the
-// handler returns to it, so a core dump and a debugger see the real fault;
-// a sent signal (abort's among them) is sent again.
-static void ReportCrash(int Signal, siginfo_t* Info, void* Context)
+void CatchFatalSignals(void (*Handler)(int, siginfo_t*, void*), struct sigaction* Former)
 {
-    (void)Context;
+    struct sigaction Action;
+    memset(&Action, 0, sizeof Action);
+    Action.sa_sigaction = Handler;
+    Action.sa_flags = SA_SIGINFO;
+    sigemptyset(&Action.sa_mask);
+    for (int I = 0; I < FatalSignalCount; I++)
+        sigaction(FatalSignals[I], &Action, Former != NULL ? &Former[I] : NULL);
+}
+
+void PassOnFatalSignal(int Signal, const siginfo_t* Info, const struct sigaction* Former)
+{
     for (int I = 0; I < FatalSignalCount; I++) {
-        if (FatalSignals[I].Number != Signal)
+        if (FatalSignals[I] != Signal)
             continue;
-        const char* Hook = RunningHook;
-        if (Hook != NULL) {
-            LogFromSignalHandler("Crashed in ");
-            LogFromSignalHandler(Hook);
-            LogFromSignalHandler(": ");
-            LogFromSignalHandler(FatalSignals[I].Name);
-            LogFromSignalHandler("\n");
-        }
-        sigaction(Signal, &FormerActions[I], NULL);
+        if (Former != NULL)
+            sigaction(Signal, &Former[I], NULL);
+        else
+            signal(Signal, SIG_DFL);
     }
     if (Info->si_code <= 0)
         raise(Signal);
 }
 
-// After SDL_Init, so that what SDL set up for these signals is kept as the
-// former action.
-static void CatchCrashesInHooks()
+// What the fatal signals did before the shell caught them: classic SDL's
+// parachute, or the default.
+static struct sigaction FormerActions[FatalSignalCount];
+
+// Names the hook and the signal in the log, then lets the signal do what it
+// did before.
+static void ReportCrash(int Signal, siginfo_t* Info, void* Context)
 {
-    struct sigaction Action;
-    memset(&Action, 0, sizeof Action);
-    Action.sa_sigaction = ReportCrash;
-    Action.sa_flags = SA_SIGINFO;
-    sigemptyset(&Action.sa_mask);
-    for (int I = 0; I < FatalSignalCount; I++)
-        sigaction(FatalSignals[I].Number, &Action, &FormerActions[I]);
+    (void)Context;
+    const char* Hook = RunningHook;
+    if (Hook != NULL) {
+        LogFromSignalHandler("Crashed in ");
+        LogFromSignalHandler(Hook);
+        LogFromSignalHandler(": SIG");
+        LogFromSignalHandler(sigabbrev_np(Signal));
+        LogFromSignalHandler("\n");
+    }
+    PassOnFatalSignal(Signal, Info, FormerActions);
 }
 
 bool CreateWindowGL(int W, int H, int B, Uint32 F)
@@ -204,7 +199,8 @@ void StartShell(Uint32* LastCount)
         ExitWithError("Unable to open SDL: %s\n");
     atexit(SDL_Quit);
     atexit(ArmExitDeadline);
-    CatchCrashesInHooks();
+    // After SDL_Init, so that what SDL set up is kept as the former action.
+    CatchFatalSignals(ReportCrash, FormerActions);
     SetUpIcon((char*)"Zarn_Icon.bmp");
     if (!CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth, Vflags))
         ExitWithError("Unable to open screen surface: %s\n");

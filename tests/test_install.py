@@ -89,17 +89,34 @@ class Installed(unittest.TestCase):
         self.assertEqual((int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")),
                          (48, 48))
 
+    def run_and_quit(self, folder, program, env=None, check=None):
+        """Starts a program in a folder, lets check(window) look at it,
+        quits it with Escape (status 0) and gives the run."""
+        run = Run(folder, self.server, program=program, env=env)
+        try:
+            window = find_window(self.server, run=run)
+            self.assertIsNotNone(window, run.stderr)
+            if check is not None:
+                check(window)
+            self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
+        finally:
+            run.kill()
+        return run
+
+    def badge_shows(self, window):
+        """The starter's scene moves, and its 2D badge, a yellow ring, shows
+        whole over the GL square."""
+        first = lit_frame(self.server, window, 5000, 200)
+        self.assertIsNotNone(first, "something is drawn")
+        self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first), "it moves")
+        self.assertTrue(wait_for(lambda: size(colour_box(grab(window, 640, 480), (255, 220, 0),
+                                                         0)) == (64, 64)), "the badge")
+
     def launch(self, launcher, data, user_data):
         """Starts a launcher from an unrelated folder, quits it, checks the
         per-user folder it ran in, whose data link to data, and gives its log."""
         elsewhere = tempfile.mkdtemp(dir=self.scratch)
-        run = Run(elsewhere, self.server, program=launcher, env={"XDG_DATA_HOME": user_data})
-        try:
-            window = find_window(self.server, run=run)
-            self.assertIsNotNone(window, run.stderr)
-            self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
-        finally:
-            run.kill()
+        self.run_and_quit(elsewhere, launcher, {"XDG_DATA_HOME": user_data})
         home = os.path.join(user_data, "pellacorn")
         self.assertEqual(os.readlink(os.path.join(home, "data")), os.path.join(data, "data"))
         self.assertEqual(os.listdir(elsewhere), [], "nothing written where it was started")
@@ -169,19 +186,7 @@ class Installed(unittest.TestCase):
         stacks = [{}] + ([{"LD_LIBRARY_PATH": compat}] if os.path.isdir(compat) else [])
         for program, env in [(p, e) for p in programs for e in stacks]:
             with self.subTest(program=program, env=env):
-                run = Run(project, self.server, program=program, env=env)
-                try:
-                    window = find_window(self.server, run=run)
-                    self.assertIsNotNone(window, run.stderr)
-                    first = lit_frame(self.server, window, 5000, 200)
-                    self.assertIsNotNone(first, "something is drawn")
-                    self.assertTrue(wait_for(lambda: screenshot(self.server, window) != first),
-                                    "it moves")
-                    self.assertTrue(wait_for(lambda: size(colour_box(
-                        grab(window, 640, 480), (255, 220, 0), 0)) == (64, 64)), "the badge")
-                    self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
-                finally:
-                    run.kill()
+                run = self.run_and_quit(project, program, env, self.badge_shows)
                 log = run.log()
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 self.assertEqual(log[len(HEADER):-len(CLOSING)].count("\n"), 1,
@@ -195,13 +200,7 @@ class Installed(unittest.TestCase):
             with self.subTest(example=name):
                 build = os.path.join(self.scratch, name + "-build")
                 self.build_project(os.path.join(examples, name), build)
-                run = Run(build, self.server, program=os.path.join(build, name))
-                try:
-                    window = find_window(self.server, run=run)
-                    self.assertIsNotNone(window, run.stderr)
-                    self.assertEqual(quit_with_escape(self.server, window, run), 0, run.stderr)
-                finally:
-                    run.kill()
+                run = self.run_and_quit(build, os.path.join(build, name))
                 log = run.log()
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 self.assertNotIn("icon", log.lower())
