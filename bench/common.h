@@ -1,39 +1,28 @@
-// What the benchmark's stand-alone programs share with Pellacorn: the same
-// window, mode and GL attributes, and the same looping tune.
+// What the benchmark's stand-alone programs share with Pellacorn: the
+// shell's own window (its mode, GL attributes and projection), and the same
+// looping tune.
 #ifndef PELLACORN_BENCH_COMMON_H
 #define PELLACORN_BENCH_COMMON_H
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <stdio.h>
 #include <stdlib.h>
+
+#include "main.h"
 
 static SDL_Surface* OpenWindowLikePellacorn()
 {
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         exit(1);
     atexit(SDL_Quit);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 5);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 5);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Surface* S = SDL_SetVideoMode(640, 480, 32, SDL_HWSURFACE | SDL_OPENGLBLIT);
-    if (S == NULL) {
+    if (!CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth, SDL_HWSURFACE | SDL_OPENGLBLIT)) {
         fprintf(stderr, "%s\n", SDL_GetError());
         exit(1);
     }
-    SDL_FillRect(S, NULL, SDL_MapRGBA(S->format, 0, 0, 0, 0));
-    glViewport(0, 0, 640, 480);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, 640.0 / 480.0, 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    SDL_WM_SetCaption("Zarn OpenGL Basecode - SDL port by Quarnel", NULL);
-    return S;
+    SDL_WM_SetCaption(AppTitle, NULL);
+    return Screen;
 }
 
 // The music runs on SDL's audio thread in every variant, as in Pellacorn.

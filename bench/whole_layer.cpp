@@ -2,7 +2,7 @@
 // overlay's three rectangle updates do nothing and the whole 640 x 480
 // layer is updated once per frame instead, just before the swap, through
 // the same layer code as the shell's.
-#include "layer.h"
+#include "shell/layer.h"
 
 extern "C" {
 void __real_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R);

@@ -3,7 +3,7 @@
 # A program made of the Pellacorn shell (the loop, the window icon and the
 # log) and a scene of your own, linked statically: nothing of Pellacorn is
 # loaded at run time. The scene's sources (or objects, such as
-# $<TARGET_OBJECTS:app>) must define the five hooks of main.h: InitGL,
+# $<TARGET_OBJECTS:app>) must define the five hooks of <pellacorn/main.h>: InitGL,
 # Initialize, Update, Draw and Deinitialize. They may call Log,
 # TerminateApplication and ToggleFullscreen, and must set AppStatus in
 # Initialize. The same file serves this repository and the installed kit.

@@ -10,8 +10,8 @@
 
 #include "app.h"
 #include "error.h"
-#include "imagefile.h"
-#include "layer.h"
+#include "shell/imagefile.h"
+#include "shell/layer.h"
 #include "main.h"
 
 // The assertion in Draw must hold in every build, whatever NDEBUG says.
@@ -199,7 +199,7 @@ static void EraseLogo(SDL_Surface* S, SDL_Rect* R)
 
 // Where the program is linked with the shell library's wrap of
 // SDL_UpdateRects, the linker resolves this name to the real call and the
-// wrap keeps the layer right on every SDL (layer.h). In a shell of
+// wrap keeps the layer right on every SDL (shell/layer.h). In a shell of
 // someone else's it stays null, and the scene does the same with its own
 // copy of that code, so that its logos show there too.
 extern "C" void __real_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R) __attribute__((weak));

@@ -1,56 +1,28 @@
-// The contract between the application shell and a scene: the window status
-// record, the shared constants, the five hooks a scene provides and the two
-// services the shell offers in return.
-#ifndef PELLACORN_MAIN_H
-#define PELLACORN_MAIN_H
+// The shell's module: the scene contract, and the steps every host shares
+// around it (src/shell/), which a scene must not call: the shell has
+// already done each, once.
+#ifndef PELLACORN_SHELL_H
+#define PELLACORN_SHELL_H
 
-#include <SDL.h>
+#include <pellacorn/main.h>
 
-// Compile-time constants; none of them is a link-time name.
-const int ScreenWidth = 640;
-const int ScreenHeight = 480;
-// 32 rather than 16: at 16 bits SDL builds the OPENGLBLIT layer as RGB 565,
-// which has no alpha, so the "transparent" 2D layer would hide the 3D frame.
-const int ScreenDepth = 32;
-const char AppTitle[] = "Zarn OpenGL Basecode - SDL port by Quarnel";
-const char AppVersion[] = "0.2";
+// The video surface, null until CreateWindowGL succeeds; SDL owns it.
+extern SDL_Surface* Screen;
+// The loop runs while this is true; a quit event clears it.
+extern bool isProgramLooping;
 
-// The window status record. Only Visible changes what the shell does.
-struct S_AppStatus {
-    bool Visible;       // shown, not iconified: frames are drawn
-    bool MouseFocus;    // the window has the mouse
-    bool KeyboardFocus; // the window has keyboard input
-};
+// ---- Start-up and shut-down (shell/start.cpp) ----
 
-// Defined by the shell, set all true by the scene's Initialize, then kept
-// up to date by the event loop.
-extern S_AppStatus AppStatus;
+// The log, SDL's video, the crash report, the icon, the window, the caption,
+// the timers (into *LastCount), then InitGL and Initialize. A failure is
+// logged and exits with status 1.
+void StartShell(Uint32* LastCount);
+// One frame's hooks, Update then Draw, named for the crash report; no swap.
+void UpdateAndDraw(Uint32 Milliseconds, Uint8* Keys);
+// After a normal quit: Deinitialize, then the log's closing line.
+void EndShell();
 
-// ---- Hooks: every scene defines these five; the shell calls them. ----
-
-// Once, after the window exists: set up GL state. False ends start-up.
-bool InitGL(SDL_Surface* S);
-// Once, after InitGL: load resources, reset state, set AppStatus.
-// False ends start-up.
-bool Initialize();
-// Each frame, before Draw: advance by Milliseconds since the last frame.
-// Keys is SDL's key-state table, or null until the first key press.
-void Update(Uint32 Milliseconds, Uint8* Keys);
-// Each frame: draw it. The shell swaps the buffers afterwards.
-void Draw(SDL_Surface* Screen);
-// Once, on a normal exit only: release the scene's resources.
-void Deinitialize();
-
-// ---- Services: the shell defines these; scenes may call them. ----
-
-// Ask the loop to end; the current frame still completes.
-// A quit request that cannot be queued is logged and exits with status 1.
-void TerminateApplication();
-// Switch between window and full screen; a failure is only logged.
-void ToggleFullscreen();
-
-// ---- Shell internals: the shell's own steps, declared for its tests. ----
-// A scene must not call them: the shell has already done each, once.
+// ---- The window (shell/window.cpp) and the icon (shell/icon.cpp) ----
 
 // Request the GL attributes, open the video mode and clear the 2D layer.
 bool CreateWindowGL(int W, int H, int B, Uint32 F);
@@ -61,5 +33,11 @@ bool InitTimers(Uint32* C);
 // Load a palettised BMP as the window icon with its transparency mask.
 // Returns the icon, or null after logging why it was refused.
 SDL_Surface* SetUpIcon(char* File);
+
+// ---- Events (shell/events.cpp) ----
+
+// One event: quit, resize, activation and focus, or key-down, which points
+// *Keys at SDL's live key-state table.
+void HandleEvent(const SDL_Event* E, Uint8** Keys);
 
 #endif

@@ -1,7 +1,7 @@
 // Compiled, never run: Log as a scene calls it. A literal format takes no
 // cast and draws no warning; with MISMATCH, arguments that do not fit the
 // format must draw one.
-#include "error.h"
+#include <pellacorn/error.h>
 
 void LogLikeAScene(int Count, float Ratio)
 {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app.h"
-#include "layer.h"
+#include "shell/layer.h"
 #include "test_shell.h"
 
 struct Call {

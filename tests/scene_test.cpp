@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app.h"
+#include "main.h"
 #include "test_shell.h"
 
 namespace
@@ -40,10 +41,10 @@ void OpenWindow()
         return;
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     atexit(SDL_Quit);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    Window = SDL_SetVideoMode(640, 480, 32, SDL_OPENGLBLIT);
-    ASSERT_NE(Window, nullptr) << SDL_GetError();
+    ASSERT_TRUE(CreateWindowGL(ScreenWidth, ScreenHeight, ScreenDepth,
+                               SDL_HWSURFACE | SDL_OPENGLBLIT))
+        << SDL_GetError();
+    Window = Screen;
 }
 
 class Scene : public ::testing::Test
@@ -255,13 +256,8 @@ protected:
     {
         Scene::SetUp();
         ASSERT_TRUE(InitGL(Window));
-        // A 640 x 480 window's usual view; the shell's own is checked with
-        // the real shell (test_shell_loop.py).
-        glViewport(0, 0, 640, 480);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, 640.0 / 480.0, 1.0, 100.0);
-        glMatrixMode(GL_MODELVIEW);
+        // The shell's own view of the window.
+        ReshapeGL(ScreenWidth, ScreenHeight);
     }
 };
 

@@ -10,7 +10,7 @@
 #include <string.h>
 
 #include "app.h"
-#include "layer.h"
+#include "shell/layer.h"
 #include "test_shell.h"
 
 static SDL_Surface* Layer;

@@ -6,8 +6,8 @@
 #include <SDL_mixer.h>
 #include <math.h>
 
-#include "error.h"
-#include "main.h"
+#include <pellacorn/error.h>
+#include <pellacorn/main.h>
 
 const Uint32 Marks[] = {500, 1250, 1700}; // milliseconds
 const int MarkCount = sizeof Marks / sizeof Marks[0];

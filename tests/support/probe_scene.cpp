@@ -19,7 +19,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "main.h"
+#include <pellacorn/main.h>
 
 static FILE* Probe;
 static int Frames;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "main.h"
+#include <pellacorn/main.h>
 #include "recording_log.h"
 
 // One letter a call: "T" for TerminateApplication, "F" for ToggleFullscreen.

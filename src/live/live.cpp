@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "error.h"
-#include "livebuild.h"
-#include "livestate.h"
+#include "build.h"
+#include "state.h"
 #include "main.h"
-#include "shell.h"
+#include "shell/crash.h"
 
 // Written for each scene by pellacorn_add_live_scene: the library as its
 // build leaves it, the command that rebuilds it, and its sources.

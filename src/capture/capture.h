@@ -7,7 +7,7 @@
 #include <stdint.h>
 #include <vector>
 
-// ---- Options (capture_options.cpp) ----
+// ---- Options (options.cpp) ----
 
 struct CaptureOptions {
     const char* Output; // the file to write, .mp4 or .webm
@@ -21,14 +21,14 @@ struct CaptureOptions {
 // wrong prints the reason and the usage on standard error and exits 2.
 CaptureOptions ReadCaptureOptions(int argc, char** argv);
 
-// ---- The virtual clock (capture_clock.cpp) ----
+// ---- The virtual clock (clock.cpp) ----
 
 // Sets what SDL_GetTicks returns, to the scene and to SDL_mixer alike.
 void SetCaptureClock(Uint32 Milliseconds);
 // The real time, in seconds from some fixed moment: what --stats counts.
 double WallSeconds();
 
-// ---- The audio device that the mixer believes it has (capture_audio.cpp) ----
+// ---- The audio device that the mixer believes it has (audio.cpp) ----
 
 // The rate and channels of the open device; false while none is open.
 bool GetCaptureAudio(int* Rate, int* Channels);
@@ -36,7 +36,7 @@ bool GetCaptureAudio(int* Rate, int* Channels);
 // silence while the device is paused, closed or reopened in another format.
 void PullCaptureAudio(Sint16* Samples, int Count, int Rate, int Channels);
 
-// ---- A private X server (capture_display.cpp) ----
+// ---- A private X server (display.cpp) ----
 
 // Starts Xvfb on a free display and points DISPLAY at it; it ends with
 // this process. False (with the reason on standard error) if it cannot.
@@ -44,7 +44,7 @@ bool StartPrivateDisplay();
 // Stops the server, if one was started.
 void StopPrivateDisplay();
 
-// ---- The output file (capture_file.cpp) ----
+// ---- The output file (file.cpp) ----
 
 // Once, before SDL starts: a fresh temporary file beside Output, removed by
 // DiscardCaptureFile, at exit and on a fatal signal unless it was kept.
@@ -55,7 +55,7 @@ bool KeepCaptureFile(const char* Output);
 // Removes the temporary file, if there is one.
 void DiscardCaptureFile();
 
-// ---- The encoder (capture_encoder.cpp) ----
+// ---- The encoder (encoder.cpp) ----
 
 struct EncoderSetup {
     const char* Path; // where to write
@@ -78,7 +78,7 @@ void FreeEncoder();
 // Why the last call failed.
 const char* EncoderError();
 
-// ---- The encoder's own thread (capture_worker.cpp) ----
+// ---- The encoder's own thread (worker.cpp) ----
 
 // Starts the thread that encodes each frame handed over.
 void StartEncoderThread();

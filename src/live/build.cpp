@@ -1,6 +1,6 @@
 // The folder watch (inotify) and the background build (a child process in a
 // group of its own, its output read through a pipe) of the live program.
-#include "livebuild.h"
+#include "build.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // The capture host: the shell's start-up and hooks, driven by a virtual
 // clock instead of the wall's, each frame read back and encoded with the
-// mixer's samples for exactly that frame. Usage in capture_options.cpp.
+// mixer's samples for exactly that frame. Usage in options.cpp.
 #include <GL/gl.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -10,7 +10,7 @@
 #include "capture.h"
 #include "error.h"
 #include "main.h"
-#include "shell.h"
+#include "shell/crash.h"
 
 // Where the time went, for --stats.
 struct Spent {
@@ -132,7 +132,7 @@ int main(int argc, char** argv)
             return 1;
         atexit(StopPrivateDisplay); // after SDL_Quit, which runs first
     }
-    // The mixer never reaches a device (capture_audio.cpp), but SDL's audio
+    // The mixer never reaches a device (audio.cpp), but SDL's audio
     // subsystem must start on any machine, sound card or not.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "capture.h"
-#include "shell.h"
+#include "shell/crash.h"
 
 static char TemporaryPath[PATH_MAX];
 

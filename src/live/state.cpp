@@ -1,6 +1,6 @@
 // Where a loaded scene library keeps its variables, read from its ELF
 // symbol table, and the copy of their values from one version to the next.
-#include "livestate.h"
+#include "state.h"
 
 #include <errno.h>
 #include <fcntl.h>
