@@ -29,12 +29,13 @@ extern const char* const LiveLibrary;
 extern const char* const LiveBuildCommand[];
 extern const char* const LiveSources[];
 
-// The scene library's layer updates go through the shell's wraps, which
-// nothing in the host calls: keep them linked, and so exported.
+// The scene library calls the shell's services, and its layer updates go
+// through the shell's wraps; nothing in the host calls them itself: keep
+// them linked, and so exported.
 extern "C" void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* R);
 extern "C" void __wrap_SDL_UpdateRect(SDL_Surface* S, Sint32 X, Sint32 Y, Uint32 W, Uint32 H);
-__attribute__((used)) static void* const LayerWraps[]
-    = {(void*)__wrap_SDL_UpdateRects, (void*)__wrap_SDL_UpdateRect};
+__attribute__((used)) static void* const ShellForScenes[] = {(void*)__wrap_SDL_UpdateRects,
+    (void*)__wrap_SDL_UpdateRect, (void*)TerminateApplication, (void*)ToggleFullscreen};
 
 struct SceneVersion {
     int Number;
