@@ -61,8 +61,8 @@ test: build
 	cmake --build $(FUZZ_BUILD) -j $$(nproc) --target fuzz_icon fuzz_overlay fuzz_update
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $$(nproc)
 
-# The demo in the live program: each save of src/app.cpp (or a header in
-# src/) is rebuilt and swapped into the running window.
+# The demo in the live program: each save of src/app.cpp (or of a header
+# it includes) is rebuilt and swapped into the running window.
 live: build
 	@[ -n "$$DISPLAY" ] || { echo "make live: needs a display, and DISPLAY is not set" >&2; exit 2; }
 	./$(BUILD)/pellacorn-live

@@ -30,8 +30,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 from support.xharness import ASSETS, SOURCE, Xvfb, find_window, wait_for  # noqa: E402
 
-DEMO_FILES = ["src/app.cpp", "src/app.h", "src/imagefile.h", "src/layer.h", "src/main.h",
-              "src/error.h"]
+# The demo's scene and the headers it includes from src/, in their folders.
+DEMO_FILES = ["app.cpp", "app.h", "main.h", "error.h", "shell/imagefile.h", "shell/layer.h"]
 SWAPPED = re.compile(r"Live: version (\d+) built in (\d+) ms, drawn ([\d.]+) ms after its build")
 
 
@@ -127,7 +127,8 @@ def main():
         for name in ASSETS:
             shutil.copy(os.path.join(SOURCE, name), os.path.join(demo, name))
         for name in DEMO_FILES:
-            shutil.copy(os.path.join(SOURCE, name), demo)
+            os.makedirs(os.path.dirname(os.path.join(demo, name)), exist_ok=True)
+            shutil.copy(os.path.join(SOURCE, "src", name), os.path.join(demo, name))
         with open(os.path.join(demo, "CMakeLists.txt"), "w") as f:
             f.write("cmake_minimum_required(VERSION 3.16)\nproject(demo LANGUAGES CXX)\n"
                     "find_package(Pellacorn REQUIRED)\npellacorn_add_scene(demo app.cpp)\n")
