@@ -1,9 +1,10 @@
 """The capture program of a small scene (tests/support/capture_scene.cpp),
 which flashes white and starts a tone burst in the same frame's Update at a
 few moments: files of exactly its frames at 640 x 480 that ffprobe reads
-without a word, the bursts' onsets within 5 ms of the flashes, the same
-decoded frames and samples on every run, with a display or without, and a
-bad argument refused with no file left behind."""
+without a word, each burst heard within 1 ms of its flash's presentation
+time, in MP4 as in WebM, the same decoded frames and samples on every run,
+with a display or without, and a bad argument (a missing output folder
+among them) refused before the scene starts, with nothing written."""
 
 import hashlib
 import json
@@ -24,6 +25,20 @@ FPS, SECONDS, WIDTH, HEIGHT, RATE = 24, 2, 640, 480, 48000
 def decode(path, *output):
     return subprocess.run(["ffmpeg", "-v", "error", "-i", path, *output, "-"], check=True,
                           capture_output=True, timeout=120).stdout
+
+
+def presentation(path):
+    """The decoded video frames' presentation times, and the audio's: when
+    the first decoded sample plays and how many samples follow, as a player
+    places them (the codecs' start-up samples already taken off)."""
+    rows = subprocess.run(["ffprobe", "-v", "error", "-show_entries",
+                           "frame=media_type,best_effort_timestamp_time,nb_samples",
+                           "-of", "csv=p=0", path],
+                          check=True, capture_output=True, text=True, timeout=120).stdout.split()
+    frames = [row.split(",") for row in rows]
+    video = [float(f[1]) for f in frames if f[0] == "video"]
+    audio = [(float(f[1]), int(f[2])) for f in frames if f[0] == "audio"]
+    return video, audio[0][0], sum(n for _, n in audio)
 
 
 def flashes(video):
@@ -110,19 +125,30 @@ class Capture(unittest.TestCase):
             self.assertEqual(len(frames), len(bursts), "the scene's time is the frames' time")
             self.assertGreaterEqual(len(frames), 3)
             self.assertEqual(flashes(video), frames, "the flashes where the clock says")
+            # Heard and seen together: the burst's onset at the time the
+            # decoded sound puts it, its flash at its frame's own time.
+            shown, heard, count = presentation(os.path.join(folder, name[0]))
+            self.assertEqual(len(shown), FPS * SECONDS)
+            self.assertEqual(count, len(audio) // 2, "every decoded sample is placed")
             starts = onsets(array("h", audio))
             self.assertEqual(len(starts), len(frames), "one burst a flash")
             for frame, start in zip(frames, starts):
-                self.assertLessEqual(abs(start / RATE - frame / FPS), 0.005,
-                                     "%s: burst at %.4f s, flash at %.4f s"
-                                     % (name[0], start / RATE, frame / FPS))
+                self.assertLessEqual(abs(heard + start / RATE - shown[frame]), 0.001,
+                                     "%s: burst heard at %.4f s, flash shown at %.4f s"
+                                     % (name[0], heard + start / RATE, shown[frame]))
             decoded.append(hashlib.sha256(video + audio).hexdigest())
         self.assertEqual(decoded[0], decoded[1], "two captures decode to the same")
 
-        run, folder = self.capture("clip.mp4", args=("--fps", "0"))
-        self.assertEqual(run.returncode, 2)
-        self.assertIn("Usage:", run.stderr)
-        self.assertEqual(os.listdir(folder), ["Zarn_Icon.bmp"], "no file")
+        # Refused as they are read, before the scene starts (no log).
+        program = os.path.basename(CAPTURE)
+        for args, name, reason in [
+                (("--fps", "0"), "clip.mp4", "needs a number above zero: --fps"),
+                ((), "missing/clip.mp4", "no such folder for the file: missing/clip.mp4")]:
+            run, folder = self.capture(name, args=args)
+            self.assertEqual(run.returncode, 2, run.stderr)
+            self.assertEqual(run.stderr.splitlines()[0], program + ": " + reason)
+            self.assertIn("Usage:", run.stderr)
+            self.assertEqual(os.listdir(folder), ["Zarn_Icon.bmp"], "nothing written")
 
 
 if __name__ == "__main__":

@@ -27,6 +27,11 @@ CaptureOptions ReadCaptureOptions(int argc, char** argv);
 void SetCaptureClock(Uint32 Milliseconds);
 // The real time, in seconds from some fixed moment: what --stats counts.
 double WallSeconds();
+// Sample frames before frame N starts, at Rate a second: floor(N * Rate / Fps).
+long long SampleAt(long N, int Rate, int Fps);
+// The sample frames frame N carries, from SampleAt(N) to SampleAt(N + 1),
+// so that the counts never drift from the video however long it runs.
+int SamplesInFrame(long N, int Rate, int Fps);
 
 // ---- The audio device that the mixer believes it has (audio.cpp) ----
 

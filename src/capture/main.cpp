@@ -47,12 +47,6 @@ static bool QuitRequested()
     return Quit;
 }
 
-// Sample frames before frame N starts, at Rate a second.
-static long long SampleAt(long N, int Rate, int Fps)
-{
-    return (long long)N * Rate / Fps;
-}
-
 // The frame as drawn, before the swap: GL plus the 2D layer, which every
 // SDL 1.2 has already drawn into it by then. Rows run bottom-up.
 static void ReadBackGL(std::vector<Uint8>* Pixels)
@@ -83,7 +77,7 @@ static void CaptureFrames(const CaptureOptions* O, int Rate, int Channels, Spent
         SDL_GL_SwapBuffers(); // shown, as the shell shows it
         double Shown = WallSeconds();
         // The sounds this frame's Update started begin with its samples.
-        int Count = Rate > 0 ? (int)(SampleAt(N + 1, Rate, O->Fps) - SampleAt(N, Rate, O->Fps)) : 0;
+        int Count = Rate > 0 ? SamplesInFrame(N, Rate, O->Fps) : 0;
         Samples.resize((size_t)Count * Channels);
         if (Count > 0)
             PullCaptureAudio(Samples.data(), Count, Rate, Channels);

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <string>
+#include <sys/stat.h>
 
 #include "capture.h"
 
@@ -30,6 +32,16 @@ static bool EndsWith(const char* Text, const char* End)
 {
     size_t N = strlen(Text), M = strlen(End);
     return N > M && strcmp(Text + N - M, End) == 0;
+}
+
+// The folder OUTPUT goes in exists: found here, before the scene starts,
+// rather than when the file is made.
+static bool FolderExists(const char* Output)
+{
+    const char* Slash = strrchr(Output, '/');
+    std::string Folder = Slash == NULL ? "." : Slash == Output ? "/" : std::string(Output, Slash);
+    struct stat S;
+    return stat(Folder.c_str(), &S) == 0 && S_ISDIR(S.st_mode);
 }
 
 // A finite number above zero, and nothing after it.
@@ -73,6 +85,8 @@ CaptureOptions ReadCaptureOptions(int argc, char** argv)
     if (!EndsWith(O.Output, ".mp4") && !EndsWith(O.Output, ".webm"))
         Refuse("the file must end in .mp4 or .webm", O.Output);
     O.WebM = EndsWith(O.Output, ".webm");
+    if (!FolderExists(O.Output))
+        Refuse("no such folder for the file", O.Output);
     if (Fps != floor(Fps) || Fps > 1000)
         Refuse("needs a whole number of frames a second, at most 1000", "--fps");
     O.Fps = (int)Fps;
