@@ -1,6 +1,7 @@
 """The live program on a scene of the installed kit, in one run: saves that
 build and show, the state they carry, a save that does not build, a version
-without a hook, one that crashes, F5, and the quit."""
+without a hook, one that crashes, F5, the quit, and the builds' timing on the
+terminal."""
 
 import os
 import shutil
@@ -109,6 +110,13 @@ class Live(unittest.TestCase):
         log = run.log()
         self.assertTrue(log.startswith(HEADER) and log.endswith("Deinitialize\n" + CLOSING), log)
         self.assertIn("error", run.stderr, "the compiler's output goes to the terminal")
+        # Each build is timed on the terminal under its own version: the
+        # crashed version 3 too, and not as version 2.
+        self.assertRegex(run.stdout, r"Live: version 2 built in \d+ ms, drawn [\d.]+ ms after "
+                                     r"its build\n")
+        self.assertEqual(run.stdout.count("Live: version 2 built in "), 1, run.stdout)
+        self.assertRegex(run.stdout, r"Live: version 3 built in \d+ ms, taken out before its "
+                                     r"first frame\n")
 
 
 if __name__ == "__main__":

@@ -76,6 +76,7 @@ void StopWatchingLiveSources()
     if (Watch >= 0)
         close(Watch);
     Watch = -1;
+    Watched.clear();
 }
 
 bool StartLiveBuild(const char* const* Command, std::string* Error)
@@ -147,4 +148,36 @@ void StopLiveBuild()
     close(BuildOutput);
     Builder = -1;
     BuildOutput = -1;
+}
+
+// Whether Line is a compiler's or linker's error diagnostic ("FILE:L:C:
+// error:", "fatal error:", "collect2: error:"), which a mere mention of
+// "error", as in a file name or a summary, is not.
+static bool IsErrorDiagnostic(const std::string& Line)
+{
+    for (size_t At = Line.find("error:"); At != std::string::npos; At = Line.find("error:", At + 1))
+        if (At == 0 || Line[At - 1] == ' ')
+            return true;
+    return false;
+}
+
+std::string FirstBuildError(const std::string& Output)
+{
+    std::string Mention, Fallback;
+    for (size_t Start = 0; Start < Output.size();) {
+        size_t End = Output.find('\n', Start);
+        if (End == std::string::npos)
+            End = Output.size();
+        std::string Line = Output.substr(Start, End - Start);
+        if (IsErrorDiagnostic(Line))
+            return Line;
+        if (Mention.empty() && Line.find("error") != std::string::npos)
+            Mention = Line;
+        if (Fallback.empty() && Line.find("Error") != std::string::npos)
+            Fallback = Line;
+        Start = End + 1;
+    }
+    if (!Mention.empty())
+        return Mention;
+    return Fallback.empty() ? "the build failed without saying why" : Fallback;
 }

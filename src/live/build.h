@@ -25,4 +25,8 @@ int PollLiveBuild(std::string* Output);
 // End a running build and everything it started.
 void StopLiveBuild();
 
+// The line of a failed build's Output to show the user: the compiler's
+// first "error:", else the first line that mentions an error at all.
+std::string FirstBuildError(const std::string& Output);
+
 #endif

@@ -54,7 +54,9 @@ static SceneVersion* Current;  // null while no version runs
 static SceneVersion* Previous; // where a crash of Current goes back to
 static SDL_Surface* LiveScreen;
 static bool SavePending, F5WasDown;
-static bool FirstFrameShown = true;
+// The version whose build is timed on the terminal at its first frame, 0
+// for none: a crash may take it out before then.
+static int TimedVersion;
 static double BuildStarted, BuildEnded;
 
 static double Seconds()
@@ -195,24 +197,6 @@ static bool LoadVersion(std::string* Error)
     return true;
 }
 
-// The first line of a build's output that reports an error.
-static std::string FirstError(const std::string& Output)
-{
-    std::string Fallback;
-    for (size_t Start = 0; Start < Output.size();) {
-        size_t End = Output.find('\n', Start);
-        if (End == std::string::npos)
-            End = Output.size();
-        std::string Line = Output.substr(Start, End - Start);
-        if (Line.find("error") != std::string::npos)
-            return Line;
-        if (Fallback.empty() && Line.find("Error") != std::string::npos)
-            Fallback = Line;
-        Start = End + 1;
-    }
-    return Fallback.empty() ? "the build failed without saying why" : Fallback;
-}
-
 // Start a build on a save, and swap in what a finished build made.
 static void FollowSaves()
 {
@@ -231,7 +215,7 @@ static void FollowSaves()
         return;
     fputs(Output.c_str(), stderr);
     if (Built < 0) {
-        Log("Live: build failed: %s\n", FirstError(Output).c_str());
+        Log("Live: build failed: %s\n", FirstBuildError(Output).c_str());
         return;
     }
     BuildEnded = Seconds();
@@ -240,7 +224,7 @@ static void FollowSaves()
         Log("Live: build failed: %s\n", Error.c_str());
         return;
     }
-    FirstFrameShown = false;
+    TimedVersion = Current->Number;
     // With nothing to carry over, the version starts as in its own program.
     if (Fresh) {
         RunInScene("InitGL", [](SceneVersion* V) { V->InitGL(LiveScreen); });
@@ -298,13 +282,16 @@ void Draw(SDL_Surface* Screen)
     if (Current == NULL)
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     RunInScene("Draw", [&](SceneVersion* V) { V->Draw(Screen); });
-    if (!FirstFrameShown && Current != NULL) {
-        FirstFrameShown = true;
-        printf("Live: version %d built in %.0f ms, drawn %.1f ms after its build\n",
-            Current->Number, (BuildEnded - BuildStarted) * 1000.0,
-            (Seconds() - BuildEnded) * 1000.0);
-        fflush(stdout);
-    }
+    if (TimedVersion == 0)
+        return;
+    if (Current != NULL && Current->Number == TimedVersion)
+        printf("Live: version %d built in %.0f ms, drawn %.1f ms after its build\n", TimedVersion,
+            (BuildEnded - BuildStarted) * 1000.0, (Seconds() - BuildEnded) * 1000.0);
+    else
+        printf("Live: version %d built in %.0f ms, taken out before its first frame\n",
+            TimedVersion, (BuildEnded - BuildStarted) * 1000.0);
+    TimedVersion = 0;
+    fflush(stdout);
 }
 
 void Deinitialize()

@@ -31,23 +31,33 @@ static bool ReadSymbols(const unsigned char* Image, size_t Length, size_t Bias,
     const ElfW(Ehdr)* Header = (const ElfW(Ehdr)*)Image;
     if (Length < sizeof *Header || memcmp(Header->e_ident, ELFMAG, SELFMAG) != 0
         || Header->e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32)
-        || Header->e_type != ET_DYN || Header->e_shentsize != sizeof(ElfW(Shdr))
-        || Header->e_shoff + (size_t)Header->e_shnum * sizeof(ElfW(Shdr)) > Length
-        || Header->e_shstrndx >= Header->e_shnum) {
+        || Header->e_type != ET_DYN || Header->e_shentsize != sizeof(ElfW(Shdr))) {
         *Error = "not a shared library of this machine";
         return false;
     }
+    // Offsets and sizes come from the file: compared by subtraction, so that
+    // a damaged one cannot wrap around past the end of the image.
+    auto Within = [&](size_t Offset, size_t Size, size_t Alignment) {
+        return Offset <= Length && Size <= Length - Offset && Offset % Alignment == 0;
+    };
+    if (!Within(Header->e_shoff, (size_t)Header->e_shnum * sizeof(ElfW(Shdr)), alignof(ElfW(Shdr)))
+        || Header->e_shstrndx >= Header->e_shnum) {
+        *Error = "a damaged section table";
+        return false;
+    }
     const ElfW(Shdr)* Sections = (const ElfW(Shdr)*)(Image + Header->e_shoff);
-    auto Fits = [&](const ElfW(Shdr) & S) {
-        return S.sh_type == SHT_NOBITS || S.sh_offset + S.sh_size <= Length;
+    // A table read from the file must lie in it (which no .bss does).
+    auto Fits = [&](const ElfW(Shdr) & S, size_t Alignment) {
+        return S.sh_type != SHT_NOBITS && Within(S.sh_offset, S.sh_size, Alignment);
     };
     const ElfW(Shdr)& Names = Sections[Header->e_shstrndx];
     for (int I = 0; I < Header->e_shnum; I++) {
         const ElfW(Shdr)& Table = Sections[I];
         if (Table.sh_type != SHT_SYMTAB)
             continue;
-        if (Table.sh_link >= Header->e_shnum || !Fits(Table) || !Fits(Sections[Table.sh_link])
-            || !Fits(Names) || Table.sh_entsize != sizeof(ElfW(Sym))) {
+        if (Table.sh_link >= Header->e_shnum || !Fits(Table, alignof(ElfW(Sym)))
+            || !Fits(Sections[Table.sh_link], 1) || !Fits(Names, 1)
+            || Table.sh_entsize != sizeof(ElfW(Sym))) {
             *Error = "a damaged symbol table";
             return false;
         }
@@ -70,8 +80,15 @@ static bool ReadSymbols(const unsigned char* Image, size_t Length, size_t Bias,
                 || strncmp(Name, "__", 2) == 0)
                 continue;
             const ElfW(Shdr)& Home = Sections[Symbol.st_shndx];
-            if (Home.sh_name >= Names.sh_size
-                || !HoldsVariables(Home, (const char*)Image + Names.sh_offset + Home.sh_name))
+            if (Home.sh_name >= Names.sh_size)
+                continue;
+            const char* HomeName = (const char*)Image + Names.sh_offset + Home.sh_name;
+            // A variable outside its section would have its carry write
+            // where no variable lies.
+            if (memchr(HomeName, '\0', Names.sh_size - Home.sh_name) == NULL
+                || !HoldsVariables(Home, HomeName) || Symbol.st_value < Home.sh_addr
+                || Symbol.st_size > Home.sh_size
+                || Symbol.st_value - Home.sh_addr > Home.sh_size - Symbol.st_size)
                 continue;
             bool Local = ELF64_ST_BIND(Symbol.st_info) == STB_LOCAL;
             Variables->push_back({Local ? File + ":" + Name : std::string(Name),
@@ -92,6 +109,12 @@ bool ReadLiveVariables(
         *Error = strerror(errno);
         if (Descriptor >= 0)
             close(Descriptor);
+        return false;
+    }
+    // An empty file cannot be mapped, and is no library either.
+    if (Status.st_size == 0) {
+        close(Descriptor);
+        *Error = "not a shared library of this machine";
         return false;
     }
     void* Image = mmap(NULL, (size_t)Status.st_size, PROT_READ, MAP_PRIVATE, Descriptor, 0);
