@@ -2,14 +2,13 @@
 
 import os
 import shutil
-import subprocess
 import tempfile
 import unittest
 import wave
 
 from PIL import Image
 
-from support.xharness import CLOSING, HEADER, PROGRAM, SOURCE
+from support.xharness import CLOSING, HEADER, PROGRAM, SOURCE, run_tool, scratch
 
 SPY = os.environ["PELLACORN_SPY"]
 
@@ -17,10 +16,17 @@ SPY = os.environ["PELLACORN_SPY"]
 class Headless(unittest.TestCase):
     def test_it_leaves_a_screenshot_a_capture_the_audio_and_the_log(self):
         out = tempfile.mkdtemp(prefix="pellacorn-out-")
+        # The script runs the program where it lies, beside the assets, and
+        # the program writes its log there: a copy of the script in a tree
+        # of its own, not the source tree that other tests share.
+        tree = scratch()
+        os.mkdir(os.path.join(tree, "scripts"))
+        shutil.copy(os.path.join(SOURCE, "scripts", "run-headless"), os.path.join(tree, "scripts"))
+        os.symlink(os.path.join(os.path.abspath(SOURCE), "tests"), os.path.join(tree, "tests"))
         try:
-            result = subprocess.run([os.path.join(SOURCE, "scripts", "run-headless"), PROGRAM,
-                                     SPY, out, "6"], capture_output=True, text=True, timeout=60,
-                                    env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+            result = run_tool([os.path.join(tree, "scripts", "run-headless"), PROGRAM,
+                               SPY, out, "6"], capture_output=True, text=True, timeout=60,
+                              env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
             self.assertIn("exited with status 0", result.stdout)
             self.assertEqual(sorted(os.listdir(out)),
@@ -42,6 +48,7 @@ class Headless(unittest.TestCase):
             self.assertGreater(max(frames[1::2]), 20, "not silence")
         finally:
             shutil.rmtree(out, ignore_errors=True)
+            shutil.rmtree(tree, ignore_errors=True)
 
 
 if __name__ == "__main__":

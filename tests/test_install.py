@@ -15,7 +15,7 @@ import unittest
 
 from support.wm import colour_box, grab, size
 from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, lit_frame,
-                              quit_with_escape, screenshot, wait_for)
+                              quit_with_escape, run_tool, screenshot, wait_for)
 
 BUILD = os.environ["PELLACORN_BUILD"]
 SOURCE = os.environ["PELLACORN_SOURCE"]
@@ -24,8 +24,8 @@ KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
        "lib/libpellacorn-live.a", "lib/libpellacorn-capture.a", "lib/cmake/Pellacorn/",
        "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/", "share/pellacorn/examples/",
        "share/man/man1/", "share/doc/pellacorn-dev/")
-MULTIARCH = subprocess.run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], check=True,
-                           capture_output=True, text=True).stdout.strip()
+MULTIARCH = run_tool(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], check=True,
+                     capture_output=True, text=True).stdout.strip()
 # Where the packages put what a prefix install puts elsewhere: the game
 # where Debian puts games, the kit's library files in the multiarch folder.
 DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"),
@@ -40,8 +40,8 @@ DEBIAN_LAYOUT = [("bin/pellacorn", "games/pellacorn"),
 
 def needed(program):
     """The shared libraries a program names for the loader to bring in."""
-    dynamic = subprocess.run(["readelf", "-d", program], check=True, capture_output=True,
-                             text=True).stdout
+    dynamic = run_tool(["readelf", "-d", program], check=True, capture_output=True,
+                       text=True).stdout
     return {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
 
 
@@ -62,8 +62,8 @@ class Installed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.prefix = tempfile.mkdtemp(prefix="pellacorn-prefix-")
-        subprocess.run(["cmake", "--install", BUILD, "--prefix", cls.prefix], check=True,
-                       stdout=subprocess.DEVNULL)
+        run_tool(["cmake", "--install", BUILD, "--prefix", cls.prefix], check=True,
+                 stdout=subprocess.DEVNULL)
         cls.server = Xvfb()
 
     @classmethod
@@ -141,8 +141,8 @@ class Installed(unittest.TestCase):
         for args, status in [(["--help"], 0), (["-h"], 0), ([], 2), (["a", "b"], 2),
                              (["--help", "a"], 2), (["-x"], 2), (["--dir"], 2)]:
             with self.subTest(args=args):
-                told = subprocess.run([starter] + args, cwd=self.scratch, capture_output=True,
-                                      text=True)
+                told = run_tool([starter] + args, cwd=self.scratch, capture_output=True,
+                                text=True)
                 self.assertEqual(told.returncode, status)
                 said, quiet = (told.stdout, told.stderr) if status == 0 else (told.stderr,
                                                                               told.stdout)
@@ -150,16 +150,16 @@ class Installed(unittest.TestCase):
                 self.assertEqual(quiet, "")
         self.assertEqual(os.listdir(self.scratch), [])
         # After "--", a folder's name may start with a dash.
-        subprocess.run([starter, "--", "-odd"], cwd=self.scratch, check=True,
-                       stdout=subprocess.DEVNULL)
+        run_tool([starter, "--", "-odd"], cwd=self.scratch, check=True,
+                 stdout=subprocess.DEVNULL)
         self.assertTrue(os.path.isfile(os.path.join(self.scratch, "-odd", "scene.cpp")))
 
         project = os.path.join(self.scratch, "spinner")
-        subprocess.run([starter, project], check=True, stdout=subprocess.DEVNULL)
+        run_tool([starter, project], check=True, stdout=subprocess.DEVNULL)
         # A second start on the same folder leaves the user's files alone.
         with open(os.path.join(project, "README.md"), "w") as f:
             f.write("mine")
-        again = subprocess.run([starter, project], capture_output=True, text=True)
+        again = run_tool([starter, project], capture_output=True, text=True)
         self.assertNotEqual(again.returncode, 0)
         with open(os.path.join(project, "README.md")) as f:
             self.assertEqual(f.read(), "mine")
@@ -168,8 +168,8 @@ class Installed(unittest.TestCase):
         build = os.path.join(project, "build")
         self.build_project(project, build)
         env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(self.prefix, "lib/pkgconfig"))
-        subprocess.run("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
-                       shell=True, check=True, cwd=project, env=env)
+        run_tool("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
+                 shell=True, check=True, cwd=project, env=env)
         programs = [os.path.join(build, "spinner"), os.path.join(project, "spinner")]
 
         # Linked as the in-tree scenes are: the shell statically, so no
@@ -207,31 +207,31 @@ class Installed(unittest.TestCase):
 
     def build_project(self, source, build):
         """Configures and builds a project on the kit, warning-free."""
-        subprocess.run(["cmake", "-S", source, "-B", build], check=True,
-                       stdout=subprocess.DEVNULL)
-        made = subprocess.run(["cmake", "--build", build], capture_output=True, text=True)
+        run_tool(["cmake", "-S", source, "-B", build], check=True,
+                 stdout=subprocess.DEVNULL)
+        made = run_tool(["cmake", "--build", build], capture_output=True, text=True)
         self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
         self.assertNotIn("warning", made.stdout + made.stderr)
 
     def test_the_debian_packages_split_the_installed_tree_pass_lintian_and_run(self):
         out = os.path.join(self.scratch, "debs")
-        made = subprocess.run([os.path.join(SOURCE, "scripts/debian-packages"), out],
-                              env=dict(os.environ, DEB_BUILD_OPTIONS="parallel=2"),
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        made = run_tool([os.path.join(SOURCE, "scripts/debian-packages"), out],
+                        env=dict(os.environ, DEB_BUILD_OPTIONS="parallel=2"),
+                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         self.assertEqual(made.returncode, 0, made.stdout[-3000:])
         debs = {os.path.basename(deb).split("_")[0]: deb
                 for deb in glob.glob(os.path.join(out, "*.deb"))}
         self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dbgsym", "pellacorn-dev"])
 
         def files(deb):
-            listing = subprocess.run(["dpkg-deb", "-c", deb], check=True, capture_output=True,
-                                     text=True).stdout
+            listing = run_tool(["dpkg-deb", "-c", deb], check=True, capture_output=True,
+                               text=True).stdout
             paths = [line.split()[5] for line in listing.splitlines()]
             return {path[len("./usr/"):] for path in paths if not path.endswith("/")}
 
         def field(deb, name):
-            return subprocess.run(["dpkg-deb", "-f", deb, name], check=True, capture_output=True,
-                                  text=True).stdout.strip()
+            return run_tool(["dpkg-deb", "-f", deb, name], check=True, capture_output=True,
+                            text=True).stdout.strip()
 
         tree = {os.path.relpath(os.path.join(folder, name), self.prefix)
                 for folder, _, names in os.walk(self.prefix) for name in names}
@@ -255,16 +255,16 @@ class Installed(unittest.TestCase):
         self.assertLessEqual({"libsdl1.2-dev", "libsdl-image1.2-dev", "libsdl-mixer1.2-dev",
                               "libgl-dev", "libglu1-mesa-dev", "pkg-config"}, names(depends))
 
-        checked = subprocess.run(["lintian", "--fail-on", "error,warning"] + sorted(debs.values()),
-                                 capture_output=True, text=True)
+        checked = run_tool(["lintian", "--fail-on", "error,warning"] + sorted(debs.values()),
+                           capture_output=True, text=True)
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
         self.assertNotRegex(checked.stdout, r"(?m)^[EW]: ")
 
         # The program, unpacked: stripped, with its symbols in the dbgsym
         # package; its metadata valid; and its launcher starts it there.
         root = os.path.join(self.scratch, "root")
-        subprocess.run(["dpkg-deb", "-x", debs["pellacorn"], root], check=True)
-        described = subprocess.run(["file", "-b", os.path.join(root, "usr", in_debian_layout(
+        run_tool(["dpkg-deb", "-x", debs["pellacorn"], root], check=True)
+        described = run_tool(["file", "-b", os.path.join(root, "usr", in_debian_layout(
             "lib/pellacorn/Pellacorn"))], check=True, capture_output=True, text=True).stdout
         self.assertIn(", stripped", described)
         build_id = re.search(r"BuildID\[sha1\]=([0-9a-f]{2})([0-9a-f]+)", described).groups()
@@ -272,8 +272,8 @@ class Installed(unittest.TestCase):
                       files(debs["pellacorn-dbgsym"]))
         metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.xml"))
         self.assertEqual(len(metainfo), 1)
-        valid = subprocess.run(["appstreamcli", "validate", "--no-net"] + metainfo,
-                               capture_output=True, text=True)
+        valid = run_tool(["appstreamcli", "validate", "--no-net"] + metainfo,
+                         capture_output=True, text=True)
         self.assertEqual(valid.returncode, 0, valid.stdout + valid.stderr)
         log = self.launch(os.path.join(root, "usr", in_debian_layout("bin/pellacorn")),
                           os.path.join(root, "usr/share/games/pellacorn"),

@@ -6,11 +6,10 @@ as still reachable, not as lost."""
 import os
 import re
 import shutil
-import subprocess
 import tempfile
 import unittest
 
-from support.xharness import SOURCE, PROGRAM, Xvfb, scratch
+from support.xharness import SOURCE, PROGRAM, Xvfb, run_tool, scratch
 
 SPY = os.environ["PELLACORN_SPY"]
 FRAMES = 300
@@ -65,15 +64,15 @@ class Memcheck(unittest.TestCase):
             env = {"PATH": os.environ["PATH"], "DISPLAY": server.name, "SDL_AUDIODRIVER": "dummy",
                    "LD_PRELOAD": SPY, "PELLACORN_SPY_FRAMES": str(FRAMES),
                    "PELLACORN_SPY": os.path.join(out, "spy.txt")}
-            result = subprocess.run(
-                ["valgrind", "--leak-check=full", "--show-leak-kinds=all", "--num-callers=30",
-                 "--fullpath-after=",
-                 # A library may fork a helper (dbus does on Debian 13);
-                 # its own report would otherwise join the program's.
-                 "--child-silent-after-fork=yes",
-                 "--suppressions=" + os.path.join(SOURCE, "tests", "valgrind.supp"),
-                 "--log-file=" + log_file, PROGRAM], cwd=cwd, env=env, timeout=400,
-                capture_output=True, text=True)
+            result = run_tool(
+          ["valgrind", "--leak-check=full", "--show-leak-kinds=all", "--num-callers=30",
+           "--fullpath-after=",
+           # A library may fork a helper (dbus does on Debian 13);
+           # its own report would otherwise join the program's.
+           "--child-silent-after-fork=yes",
+           "--suppressions=" + os.path.join(SOURCE, "tests", "valgrind.supp"),
+           "--log-file=" + log_file, PROGRAM], cwd=cwd, env=env, timeout=400,
+          capture_output=True, text=True)
             self.assertEqual(result.returncode, 0, result.stderr)
             with open(os.path.join(out, "spy.txt")) as f:
                 self.assertIn("frames %d" % FRAMES, f.read())

@@ -4,12 +4,17 @@ the loop did and when: the hook order, the key table, elapsed times, hidden
 and focus states, and the end of the loop."""
 
 import os
+import shutil
 import signal
+import subprocess
+import sys
+import textwrap
 import time
 import unittest
 
 from support.xharness import (CLOSING, COMPAT, HEADER, PROBE, Run, ServerTest, close,
-                              find_window, focus, hold_key_until, scratch, screenshot, wait_for)
+                              find_window, focus, hold_key_until, popen, scratch, screenshot,
+                              stop_process, wait_for)
 
 
 def parse(text):
@@ -185,6 +190,80 @@ class ShellLoop(ServerTest):
                 run, _ = self.start(PROBE_CRASH=hook + ":" + name, ASAN_OPTIONS=asan)
                 self.assertEqual(run.wait(), -getattr(signal, name), run.stderr)
                 self.assertEqual(run.log(), HEADER + "Crashed in %s: %s\n" % (hook, name))
+
+
+# A test process that starts an X server with a window manager and the
+# probe, reports their process ids and scratch folder, and waits to be
+# killed.
+CHILD = textwrap.dedent("""
+    import os, sys
+    sys.path.insert(0, %r)
+    from support.wm import WindowManagerTest
+    from support.xharness import PROBE, Run, scratch, wait_for
+    WindowManagerTest.setUpClass()
+    server = WindowManagerTest.server
+    run = Run(scratch(), server, program=PROBE)
+    if not wait_for(run.windows, 30):
+        sys.exit("no window")
+    print(server.proc.pid, WindowManagerTest.wm.pid, run.proc.pid, run.cwd, flush=True)
+    sys.stdin.read()
+""" % os.path.dirname(os.path.abspath(__file__)))
+
+
+def started(pid):
+    """When the process began, or None once it is gone: ended, a zombie, or
+    its id taken by another process since."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except (FileNotFoundError, ProcessLookupError):
+        return None
+    return None if fields[0] in "ZX" else fields[19]
+
+
+class KilledTest(unittest.TestCase):
+    """However a test process ends, what it started ends with it."""
+
+    def end_child_with(self, sig):
+        child = popen([sys.executable, "-c", CHILD], stdin=subprocess.PIPE,
+                      stdout=subprocess.PIPE, text=True)
+        self.addCleanup(stop_process, child, 1.0)
+        self.addCleanup(child.stdin.close)
+        self.addCleanup(child.stdout.close)
+        line = child.stdout.readline().split()
+        self.assertEqual(len(line), 4, "the child reported its processes")
+        pids, folder = [int(word) for word in line[:3]], line[3]
+        begun = {pid: started(pid) for pid in pids}
+        self.assertNotIn(None, begun.values(), "server, window manager and program run")
+        child.send_signal(sig)
+        self.assertEqual(child.wait(20), -sig)
+        remaining = lambda: [pid for pid in pids if started(pid) == begun[pid]]
+        self.assertTrue(wait_for(lambda: not remaining(), 10),
+                        "still running after %s: %s" % (sig.name, remaining()))
+        return folder
+
+    def test_a_killed_test_leaves_no_process_behind(self):
+        folder = self.end_child_with(signal.SIGKILL)
+        shutil.rmtree(folder, ignore_errors=True)
+
+    def test_a_terminated_or_interrupted_test_leaves_no_process_or_folder_behind(self):
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=sig.name):
+                folder = self.end_child_with(sig)
+                self.assertFalse(os.path.exists(folder), "scratch folder removed")
+
+    def test_stopping_a_process_that_will_not_end_kills_it_without_failing(self):
+        # A stand-in for a server that takes long to exit: it ignores TERM.
+        slow = popen([sys.executable, "-c", "import signal, sys; "
+                      "signal.signal(signal.SIGTERM, signal.SIG_IGN); print(flush=True); "
+                      "sys.stdin.read()"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(slow.stdin.close)
+        self.addCleanup(slow.stdout.close)
+        slow.stdout.readline()
+        stop_process(slow, grace=0.5)
+        self.assertEqual(slow.returncode, -signal.SIGKILL)
+        stop_process(slow)  # and a second time does nothing
+
 
 if __name__ == "__main__":
     unittest.main()

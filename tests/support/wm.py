@@ -11,7 +11,8 @@ import time
 from PIL import Image, ImageChops
 from Xlib import X, Xatom, display, error
 
-from support.xharness import TITLE, ServerTest, hold_key_until, rest_after_release, wait_for
+from support.xharness import (TITLE, ServerTest, hold_key_until, popen, rest_after_release,
+                              run_tool, stop_process, wait_for)
 
 
 class WindowManagerTest(ServerTest):
@@ -24,8 +25,8 @@ class WindowManagerTest(ServerTest):
         cls.home = tempfile.mkdtemp(prefix="pellacorn-wm-")
         cls.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": cls.home,
                    "DISPLAY": cls.server.name}
-        cls.wm = subprocess.Popen(["openbox", "--sm-disable"], env=cls.env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.wm = popen(["openbox", "--sm-disable"], env=cls.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         check = cls.server.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
         root = cls.server.x.screen().root
         if not (wait_for(lambda: root.get_full_property(check, Xatom.WINDOW) is not None)
@@ -35,15 +36,13 @@ class WindowManagerTest(ServerTest):
 
     @classmethod
     def tearDownClass(cls):
-        cls.wm.terminate()
-        cls.wm.wait(10)
+        stop_process(cls.wm)
         shutil.rmtree(cls.home, ignore_errors=True)
         super().tearDownClass()
 
     def tool(self, *command):
         """Run xdotool or wmctrl on this server; their failure fails the test."""
-        result = subprocess.run(command, env=self.env, capture_output=True, text=True,
-                                timeout=20)
+        result = run_tool(command, env=self.env, capture_output=True, text=True, timeout=20)
         self.assertEqual(result.returncode, 0, "%s: %s" % (command, result.stderr))
 
     def find_client(self, run, title=TITLE, timeout=30.0):

@@ -5,15 +5,17 @@ person would take (keys, closing, iconifying, focus) plus screenshots."""
 import ctypes
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
 from PIL import Image
-from Xlib import X, XK, display, error, protocol
+from Xlib import X, XK, Xatom, display, error, protocol
 from Xlib.ext import xtest
 
 SOURCE = os.environ.get("PELLACORN_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -48,27 +50,126 @@ HEADER = TITLE + " V0.2 -- Log Init...\n\n"
 CLOSING = "\n-- Closing Log...\n"
 
 
+# ---- Children that end with the test ----
+#
+# Every process the harness starts (the X server, the window manager, the
+# program, tools) is killed by the kernel when the test process dies,
+# whatever kills it, SIGKILL included: the child asks for SIGKILL on the
+# death of its parent (prctl PR_SET_PDEATHSIG) before it runs its program.
+# That signal follows the thread that started the child, so children are
+# started from the main thread only. A test ended by SIGTERM, SIGHUP or
+# SIGINT also removes its scratch folders on the way out.
+
+_LIBC = ctypes.CDLL(None, use_errno=True)
+_PR_SET_PDEATHSIG = 1
+_children = []  # the Popen objects started here that may still run
+_scratch = set()  # scratch folders, removed if the test is killed
+
+
+def child_setup(then=None):
+    """A preexec_fn for subprocess: the child dies with this process, then
+    runs then() if given. Only for children started from the main thread."""
+    if threading.current_thread() is not threading.main_thread():
+        raise RuntimeError("children of the tests are started from the main thread")
+    parent = os.getpid()
+
+    def setup():
+        _LIBC.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+        if os.getppid() != parent:  # the parent died before the prctl
+            os._exit(127)
+        if then is not None:
+            then()
+    return setup
+
+
+def popen(command, then=None, **options):
+    """subprocess.Popen for a child that dies with the test."""
+    _children[:] = [child for child in _children if child.returncode is None]
+    child = subprocess.Popen(command, preexec_fn=child_setup(then), **options)
+    _children.append(child)
+    return child
+
+
+def run_tool(command, **options):
+    """subprocess.run for a short-lived tool that dies with the test."""
+    return subprocess.run(command, preexec_fn=child_setup(), **options)
+
+
+def stop_process(proc, grace=5.0):
+    """Ends a child, never raising and never judging how it ended: SIGTERM,
+    up to grace seconds to exit, then SIGKILL, and it is reaped."""
+    try:
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(grace)
+                return
+            except subprocess.TimeoutExpired:
+                proc.kill()
+        proc.wait(30)
+    except (OSError, subprocess.SubprocessError):
+        pass
+
+
+def _end_now(signum, frame):
+    """On SIGTERM, SIGHUP or SIGINT: kill every child, remove the scratch
+    folders, and die of the same signal."""
+    for child in list(_children):
+        if child.returncode is None:
+            try:
+                os.kill(child.pid, signal.SIGKILL)
+            except OSError:
+                pass
+    for folder in list(_scratch):
+        shutil.rmtree(folder, ignore_errors=True)
+    signal.signal(signum, signal.SIG_DFL)
+    os.kill(os.getpid(), signum)
+
+
+if threading.current_thread() is threading.main_thread():
+    for _signal in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        if signal.getsignal(_signal) in (signal.SIG_DFL, signal.default_int_handler):
+            signal.signal(_signal, _end_now)
+
+
 class Xvfb:
     """An X server on a free display, found by Xvfb itself (-displayfd)."""
 
-    def __init__(self):
+    def __init__(self, timeout=60.0):
         read, write = os.pipe()
-        self.proc = subprocess.Popen(
+        self.x = None
+        self.proc = popen(
             ["Xvfb", "-displayfd", str(write), "-noreset", "-nolisten", "tcp",
              "-screen", "0", "1024x768x24"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
-        with os.fdopen(read, "rb") as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.decode()
-        self.x = display.Display(self.name)
+        try:
+            number = b""
+            deadline = time.time() + timeout
+            with os.fdopen(read, "rb", buffering=0) as pipe:
+                while not number.endswith(b"\n") and time.time() < deadline:
+                    if select.select([pipe], [], [], 0.5)[0]:
+                        more = pipe.read(16)
+                        if not more:
+                            break  # Xvfb ended
+                        number += more
+            if not number.strip():
+                raise RuntimeError("Xvfb did not start")
+            self.name = ":" + number.strip().decode()
+            self.x = display.Display(self.name)
+        except BaseException:
+            stop_process(self.proc, 0)
+            raise
 
     def stop(self):
-        self.x.close()
-        self.proc.terminate()
-        self.proc.wait(10)
+        """Stops the server; never fails, however slowly it goes."""
+        if self.x is not None:
+            try:
+                self.x.close()
+            except Exception:
+                pass
+            self.x = None
+        stop_process(self.proc)
 
 
 class ServerTest(unittest.TestCase):
@@ -95,6 +196,7 @@ def scratch(omit=(), files=None):
     """A temporary working directory with the assets, less those in omit;
     files maps a relative path to bytes to write there instead."""
     root = tempfile.mkdtemp(prefix="pellacorn-")
+    _scratch.add(root)
     os.mkdir(os.path.join(root, "data"))
     for name in ASSETS:
         if name not in omit:
@@ -121,10 +223,11 @@ class Run:
         if audio is not None:
             environment["SDL_AUDIODRIVER"] = audio
         environment.update(env or {})
-        self.proc = subprocess.Popen(
+        self.server = server
+        self.proc = popen(
             [program], cwd=cwd, env=environment, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, text=True,
-            preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+            then=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
         self.stdout = self.stderr = ""
         self.ended = False
 
@@ -144,9 +247,26 @@ class Run:
         return self.proc.returncode
 
     def kill(self):
+        """Ends the program if it still runs, and waits a little for the
+        server to drop its windows, so that the next run's search finds
+        none of them."""
         if self.proc.poll() is None:
             self.proc.kill()
-            self.proc.communicate()
+            try:
+                self.proc.communicate(timeout=10)
+            except (subprocess.TimeoutExpired, ValueError):
+                pass  # a helper of the program holds its output open
+        if self.server is not None and self.server.x is not None:
+            wait_for(lambda: not self.windows(), 5.0)
+
+    def windows(self):
+        """The server's windows, to three levels down (a window manager's
+        frames), that this run's program owns by _NET_WM_PID; none once the
+        server is gone."""
+        try:
+            return [w for w in top_windows(self.server) if owner(self.server, w) == self.proc.pid]
+        except Exception:
+            return []
 
     def read(self, name):
         path = os.path.join(self.cwd, name)
@@ -200,14 +320,41 @@ def run_with_file(server, target, contents, timeout=20):
         shutil.rmtree(cwd, ignore_errors=True)
 
 
+def top_windows(server, depth=3):
+    """The windows under the root, to depth levels."""
+    found, level = [], [server.x.screen().root]
+    for _ in range(depth):
+        below = []
+        for window in level:
+            try:
+                below += window.query_tree().children
+            except error.XError:
+                pass  # gone while we looked
+        found += below
+        level = below
+    return found
+
+
+def owner(server, window):
+    """The process id in a window's _NET_WM_PID, or None."""
+    try:
+        value = window.get_full_property(server.x.intern_atom("_NET_WM_PID"), Xatom.CARDINAL)
+    except error.XError:
+        return None
+    return value.value[0] if value is not None and len(value.value) else None
+
+
 def find_window(server, title=TITLE, timeout=15.0, run=None):
-    """The top-level window whose name is title, or None after timeout."""
+    """The top-level window whose name is title, or None after timeout.
+    Given the run, only a window of its program: not one that an ended
+    run left behind for the server to drop."""
     deadline = time.time() + timeout
     root = server.x.screen().root
     while time.time() < deadline:
         for child in root.query_tree().children:
             try:
-                if child.get_wm_name() == title:
+                if child.get_wm_name() == title and (
+                        run is None or owner(server, child) in (None, run.proc.pid)):
                     return child
             except Exception:
                 pass
