@@ -65,7 +65,7 @@ void DiscardCaptureFile();
 struct EncoderSetup {
     const char* Path; // where to write
     bool WebM;
-    int Width, Height, Fps;
+    int Width, Height, Fps; // Width 0: no picture, an Ogg file of Opus sound
     int AudioRate; // the mixer's rate, 0 for a file without sound
     int AudioChannels;
 };

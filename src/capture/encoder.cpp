@@ -1,5 +1,6 @@
 // The video file, written with FFmpeg's libraries: H.264 and AAC in MP4, or
-// VP9 and Opus in WebM, the audio resampled to 48 kHz for either codec.
+// VP9 and Opus in WebM, the audio resampled to 48 kHz for either codec; or,
+// with no picture (Width 0), Opus alone in Ogg, for the browser's music.
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -141,8 +142,10 @@ static void ConfigureAudio(AVCodecContext* C, const EncoderSetup* Setup)
     C->time_base = AVRational {1, EncodedRate};
     av_channel_layout_default(&C->ch_layout, Setup->AudioChannels);
     // The formats these two encoders take: AAC planar float, Opus float.
-    C->sample_fmt = Setup->WebM ? AV_SAMPLE_FMT_FLT : AV_SAMPLE_FMT_FLTP;
-    C->bit_rate = Setup->WebM ? 96000 : 160000;
+    bool Opus = Setup->WebM || Setup->Width == 0;
+    C->sample_fmt = Opus ? AV_SAMPLE_FMT_FLT : AV_SAMPLE_FMT_FLTP;
+    // Music alone is fetched by a web page: small rather than rich.
+    C->bit_rate = Setup->Width == 0 ? 64000 : Setup->WebM ? 96000 : 160000;
 }
 
 static bool SetUpScaler(const EncoderSetup* Setup)
@@ -191,7 +194,10 @@ bool OpenEncoder(const EncoderSetup* Setup)
     AudioShift = 0;
     Reason[0] = '\0';
     av_log_set_level(AV_LOG_ERROR); // the encoders' own reports are noise here
-    const char* Container = Setup->WebM ? "webm" : "mp4";
+    bool SoundOnly = Setup->Width == 0;
+    if (SoundOnly && Setup->AudioRate <= 0)
+        return Fail(0, "A file without picture needs sound");
+    const char* Container = SoundOnly ? "ogg" : Setup->WebM ? "webm" : "mp4";
     int Got = avformat_alloc_output_context2(&Output, NULL, Container, Setup->Path);
     if (Got < 0)
         return Fail(Got, "Cannot make a %s file", Container);
@@ -201,11 +207,13 @@ bool OpenEncoder(const EncoderSetup* Setup)
     Packet = av_packet_alloc();
     if (Packet == NULL)
         return Fail(AVERROR(ENOMEM), "Cannot allocate a packet");
-    if (!AddStream(&Video, Setup->WebM ? "libvpx-vp9" : "libx264", ConfigureVideo, Setup, NULL)
-        || !SetUpScaler(Setup))
+    if (!SoundOnly
+        && (!AddStream(&Video, Setup->WebM ? "libvpx-vp9" : "libx264", ConfigureVideo, Setup, NULL)
+            || !SetUpScaler(Setup)))
         return false;
+    const char* AudioCodec = SoundOnly || Setup->WebM ? "libopus" : "aac";
     if (Setup->AudioRate > 0
-        && (!AddStream(&Audio, Setup->WebM ? "libopus" : "aac", ConfigureAudio, Setup, NULL)
+        && (!AddStream(&Audio, AudioCodec, ConfigureAudio, Setup, NULL)
             || !SetUpResampler(Setup)))
         return false;
     // WebM's reader takes the Opus start-up samples (CodecDelay) off the
@@ -213,9 +221,11 @@ bool OpenEncoder(const EncoderSetup* Setup)
     // first packet's negative time then shifts every stream, the picture
     // lands that much after its sound. Writing the sound's blocks at their
     // time plus the delay, as the container means, keeps both at zero.
-    // MP4 marks the AAC start-up with an edit list instead; nothing to do.
-    // test_capture.py checks both, should a later FFmpeg add it itself.
-    if (Setup->AudioRate > 0 && Setup->WebM)
+    // MP4 marks the AAC start-up with an edit list instead, and Ogg with
+    // the Opus header's pre-skip; nothing to do.
+    // test_capture.py checks the first two, should a later FFmpeg add it
+    // itself; test_web_music.py the Ogg's length.
+    if (Setup->AudioRate > 0 && Setup->WebM && !SoundOnly)
         AudioShift = Audio.Codec->initial_padding;
     Got = avio_open(&Output->pb, Setup->Path, AVIO_FLAG_WRITE);
     if (Got < 0)
@@ -295,7 +305,7 @@ bool CloseEncoder()
     if (Audio.Codec != NULL
         && (!Resample(NULL, 0) || !SendAudioFrames(true) || !SendFrame(&Audio, NULL)))
         return false;
-    if (!SendFrame(&Video, NULL))
+    if (Video.Codec != NULL && !SendFrame(&Video, NULL))
         return false;
     int Got = av_write_trailer(Output);
     if (Got < 0)
