@@ -12,9 +12,13 @@ PACKAGES := cmake g++ make pkg-config libsdl1.2-dev libsdl-image1.2-dev \
 	python3-pil dpkg-dev libsdl2-2.0-0 valgrind clang libclang-rt-dev file \
 	openbox xdotool wmctrl build-essential debhelper lintian appstream man-db \
 	libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
+# The browser build and its test: Emscripten, and headless Chromium driven
+# by Selenium. Installed by "make test" and "make web" where the release
+# has them; without them the web pages are left out and their test skipped.
+WEB_PACKAGES := emscripten chromium chromium-driver python3-selenium
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all run test build deps assets package bench live video clean
+.PHONY: all run test build deps web-deps assets package bench live video web clean
 
 all: build
 
@@ -27,6 +31,18 @@ deps:
 		echo "Installing:$$missing"; \
 		$(SUDO) apt-get update && \
 		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	fi
+
+web-deps:
+	@missing=""; \
+	for p in $(WEB_PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing for the web build:$$missing"; \
+		{ $(SUDO) apt-get update && \
+		  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; } || \
+		echo "The web build's packages did not install: its pages are left out"; \
 	fi
 
 build: deps
@@ -53,13 +69,13 @@ video: build
 # would report instead of letting them show as signals); and the tests
 # that build scenes on the installed kit, whose libraries would then need
 # the sanitizers' runtime (the live host's own unit test stays in).
-test: build
+test: web-deps build
 	cd $(BUILD) && ctest --output-on-failure -j $$(nproc)
-	cmake -S . -B $(SANITIZE_BUILD) -DPELLACORN_SANITIZE=ON
+	cmake -S . -B $(SANITIZE_BUILD) -DPELLACORN_SANITIZE=ON -DPELLACORN_WEB=OFF
 	cmake --build $(SANITIZE_BUILD) -j $$(nproc)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $$(nproc) -E '_compat|install|headless|loaders|^live$$'
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPELLACORN_FUZZ=ON \
-		-DPELLACORN_FUZZ_SECONDS=$(FUZZ_SECONDS)
+		-DPELLACORN_FUZZ_SECONDS=$(FUZZ_SECONDS) -DPELLACORN_WEB=OFF
 	cmake --build $(FUZZ_BUILD) -j $$(nproc) --target fuzz_icon fuzz_overlay fuzz_update
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $$(nproc)
 
@@ -68,6 +84,16 @@ test: build
 live: build
 	@[ -n "$$DISPLAY" ] || { echo "make live: needs a display, and DISPLAY is not set" >&2; exit 2; }
 	./$(BUILD)/pellacorn-live
+
+# The demo as a web page, in out/web/, served on 127.0.0.1 to open it.
+web: web-deps build
+	@cmake --build $(BUILD) --target pellacorn-web || { echo "make web: no page was built;" \
+		"the configure step's line \"pellacorn-web is left out\" says why" >&2; exit 1; }
+	rm -rf out/web && mkdir -p out/web
+	cp $(BUILD)/src/pellacorn-web/pellacorn.* out/web/
+	@echo "The demo's page is in out/web/. To open it:"
+	@echo "  python3 -m http.server --bind 127.0.0.1 --directory out/web 8000"
+	@echo "then http://127.0.0.1:8000/pellacorn.html in a browser."
 
 # The frame-loop benchmark (bench/run_bench.py says how to read it).
 bench: build

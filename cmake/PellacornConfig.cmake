@@ -26,4 +26,7 @@ if(Pellacorn_CAPTURE_DEPS_FOUND AND EXISTS ${Pellacorn_CAPTURE_TARGETS}
    AND NOT TARGET Pellacorn::capture)
   include(${Pellacorn_CAPTURE_TARGETS})
 endif()
+# Where the browser host's sources, the headers and the music renderer
+# were installed, for NAME-web.
+include(${CMAKE_CURRENT_LIST_DIR}/PellacornWebPaths.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/PellacornScene.cmake)

@@ -9,7 +9,8 @@
 # Initialize. The same file serves this repository and the installed kit.
 #
 # Given source files, it also makes NAME-live (pellacorn_add_live_scene,
-# below). Where the capture host is there (FFmpeg's development files were
+# below) and, where Emscripten is found, NAME-web (pellacorn_add_web_scene,
+# PellacornWeb.cmake). Where the capture host is there (FFmpeg's development files were
 # found), it also makes NAME-capture: the same sources linked with
 # Pellacorn::capture, which writes a video of the scene with its sound
 # (NAME-capture --help).
@@ -22,9 +23,11 @@ function(pellacorn_add_scene NAME)
   else()
     message(STATUS "${NAME}-capture is left out: FFmpeg's development files are missing")
   endif()
-  # Objects from elsewhere cannot be rebuilt as a library on a save.
+  # Objects from elsewhere can be neither rebuilt on a save nor compiled
+  # for the browser.
   if(NOT ARGN MATCHES "\\$<")
     pellacorn_add_live_scene(${NAME} ${ARGN})
+    pellacorn_add_web_scene(${NAME} ${ARGN})
   endif()
 endfunction()
 
@@ -68,3 +71,5 @@ extern const char* const LiveSources[] = {${source_list}, 0};
   set_target_properties(${NAME}-live PROPERTIES ENABLE_EXPORTS ON)
   add_dependencies(${NAME}-live ${NAME}-live-scene)
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/PellacornWeb.cmake)

@@ -35,6 +35,13 @@ int Log(const char* szFormat, ...)
     vfprintf(ErrorLog, szFormat, Args);
     va_end(Args);
     fflush(ErrorLog);
+#ifdef __EMSCRIPTEN__
+    // In a browser the file is out of sight: each message also goes to the
+    // console, where a developer looks first.
+    va_start(Args, szFormat);
+    vprintf(szFormat, Args);
+    va_end(Args);
+#endif
     return 0;
 }
 

@@ -171,6 +171,12 @@ class Installed(unittest.TestCase):
         run_tool("g++ scene.cpp $(pkg-config --cflags --libs pellacorn) -o spinner",
                  shell=True, check=True, cwd=project, env=env)
         programs = [os.path.join(build, "spinner"), os.path.join(project, "spinner")]
+        # Where this tree made the demo's web page, the installed kit makes
+        # the scene's, from what pellacorn-dev ships (test_web runs pages).
+        if os.path.exists(os.path.join(BUILD, "src/pellacorn-web/pellacorn.html")):
+            page = os.path.join(build, "spinner-web", "spinner.")
+            self.assertEqual([p for p in ("html", "js", "wasm", "data")
+                              if not os.path.getsize(page + p)], [])
 
         # Linked as the in-tree scenes are: the shell statically, so no
         # library of ours is loaded at run time.
