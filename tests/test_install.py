@@ -23,7 +23,8 @@ SOURCE = os.environ["PELLACORN_SOURCE"]
 KIT = ("bin/pellacorn-new-scene", "include/pellacorn/", "lib/libpellacorn.a",
        "lib/libpellacorn-live.a", "lib/libpellacorn-capture.a", "lib/cmake/Pellacorn/",
        "lib/pkgconfig/pellacorn.pc", "share/pellacorn/starter/", "share/pellacorn/examples/",
-       "share/man/man1/", "share/doc/pellacorn-dev/")
+       "share/pellacorn/web/", "libexec/pellacorn/", "share/man/man1/",
+       "share/doc/pellacorn-dev/")
 MULTIARCH = run_tool(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"], check=True,
                      capture_output=True, text=True).stdout.strip()
 # Where the packages put what a prefix install puts elsewhere: the game
@@ -227,7 +228,8 @@ class Installed(unittest.TestCase):
         self.assertEqual(made.returncode, 0, made.stdout[-3000:])
         debs = {os.path.basename(deb).split("_")[0]: deb
                 for deb in glob.glob(os.path.join(out, "*.deb"))}
-        self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dbgsym", "pellacorn-dev"])
+        self.assertEqual(sorted(debs), ["pellacorn", "pellacorn-dbgsym", "pellacorn-dev",
+                                        "pellacorn-dev-dbgsym"])
 
         def files(deb):
             listing = run_tool(["dpkg-deb", "-c", deb], check=True, capture_output=True,
