@@ -18,6 +18,7 @@ SDL_Surface* __real_SDL_SetVideoMode(int W, int H, int B, Uint32 F);
 int __real_SDL_UpperBlit(SDL_Surface* Src, SDL_Rect* SrcRect, SDL_Surface* Dst, SDL_Rect* DstRect);
 int __real_SDL_FillRect(SDL_Surface* Dst, SDL_Rect* Rect, Uint32 Colour);
 void __real_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* Rects);
+void __real_SDL_UpdateRect(SDL_Surface* S, Sint32 X, Sint32 Y, Uint32 W, Uint32 H);
 void __real_SDL_FreeSurface(SDL_Surface* S);
 int __real_SDL_LockSurface(SDL_Surface* S);
 void __real_SDL_UnlockSurface(SDL_Surface* S);
@@ -199,6 +200,10 @@ extern "C" void __wrap_SDL_UpdateRects(SDL_Surface* S, int N, SDL_Rect* Rects)
 // SDL's rule: a width and height of 0 mean the whole surface.
 extern "C" void __wrap_SDL_UpdateRect(SDL_Surface* S, Sint32 X, Sint32 Y, Uint32 W, Uint32 H)
 {
+    if (S != Layer) {
+        __real_SDL_UpdateRect(S, X, Y, W, H);
+        return;
+    }
     SDL_Rect R = {(Sint16)X, (Sint16)Y, (Uint16)(W != 0 ? W : (Uint32)S->w),
         (Uint16)(H != 0 ? H : (Uint32)S->h)};
     __wrap_SDL_UpdateRects(S, 1, &R);
