@@ -99,6 +99,8 @@ web: web-deps build
 bench: build
 	/usr/bin/python3 bench/run_bench.py $(BUILD)
 	/usr/bin/python3 bench/capture_bench.py $(BUILD)
+	@if [ -e $(BUILD)/src/pellacorn-web/pellacorn.html ]; then \
+		/usr/bin/python3 bench/web_bench.py $(BUILD); fi
 
 # Rewrite the committed logos, icon and module from tools/.
 assets: build
