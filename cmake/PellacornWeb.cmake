@@ -26,14 +26,16 @@ set(PELLACORN_WEB_WRAPS SDL_SetVideoMode SDL_GetVideoSurface SDL_UpperBlit SDL_F
     SDL_UpdateRects SDL_UpdateRect SDL_SetColorKey SDL_FreeSurface SDL_LockSurface
     SDL_UnlockSurface SDL_GL_SwapBuffers SDL_GetKeyState SDL_WM_ToggleFullScreen Mix_LoadMUS
     Mix_PlayMusic SDL_SetError SDL_GetError glShadeModel glHint alarm)
-set(PELLACORN_WEB_LINK -sLEGACY_GL_EMULATION=1 -sSTB_IMAGE=1 -sEXIT_RUNTIME=1 -sMINIFY_HTML=0
+set(PELLACORN_WEB_LINK -sUSE_SDL=1 -sLEGACY_GL_EMULATION=1 -sSTB_IMAGE=1 -sEXIT_RUNTIME=1 -sMINIFY_HTML=0
     -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_RUNTIME_METHODS=FS)
 foreach(wrapped ${PELLACORN_WEB_WRAPS})
   list(APPEND PELLACORN_WEB_LINK -Wl,--wrap=${wrapped})
 endforeach()
-# The kit's <SDL.h> first: SDL 1.2's key codes and its blit flag.
-set(PELLACORN_WEB_COMPILE -O2 -std=c++17 -Wall -Wextra
-    -I${PELLACORN_WEB_SOURCE_DIR}/src/web/include -I${PELLACORN_WEB_INCLUDE_DIR})
+# Emscripten's own SDL 1.2 (asked for by name in later Emscriptens), with
+# the kit's <SDL.h> read first, whatever the include path's order: SDL
+# 1.2's key codes and its blit flag.
+set(PELLACORN_WEB_COMPILE -O2 -std=c++17 -Wall -Wextra -sUSE_SDL=1
+    -include ${PELLACORN_WEB_SOURCE_DIR}/src/web/include/SDL.h -I${PELLACORN_WEB_INCLUDE_DIR})
 # The host: the shell's steps every host shares, and the browser's own.
 set(PELLACORN_WEB_HOST src/error.cpp src/shell/start.cpp src/shell/window.cpp
     src/shell/services.cpp src/shell/events.cpp src/web/main.cpp src/web/layer.cpp
@@ -59,7 +61,7 @@ function(pellacorn_check_web)
 #include <GL/gl.h>\nint main() { SDL_SetVideoMode(64, 64, 32, SDL_OPENGL); glBegin(GL_TRIANGLES);
 glEnd(); Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512); return IMG_Load(\"x\") != 0; }\n")
     execute_process(COMMAND ${PELLACORN_EMXX_ENV} ${PELLACORN_EMXX} ${dir}/check.cpp -o
-                            ${dir}/check.html -sLEGACY_GL_EMULATION=1 -sSTB_IMAGE=1
+                            ${dir}/check.html -sUSE_SDL=1 -sLEGACY_GL_EMULATION=1 -sSTB_IMAGE=1
                     RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
     if(failed)
       string(REGEX MATCH "[^\n]*error[^\n]*" first "${said}")

@@ -223,9 +223,12 @@ bool OpenEncoder(const EncoderSetup* Setup)
     // time plus the delay, as the container means, keeps both at zero.
     // MP4 marks the AAC start-up with an edit list instead, and Ogg with
     // the Opus header's pre-skip; nothing to do.
-    // test_capture.py checks the first two, should a later FFmpeg add it
-    // itself; test_web_music.py the Ogg's length.
-    if (Setup->AudioRate > 0 && Setup->WebM && !SoundOnly)
+    // FFmpeg 7's writer (libavformat 61, Debian 13) adds the delay itself,
+    // and the shift would then be twice; FFmpeg 5's (59, Debian 12) does
+    // not. test_capture.py checks both containers on each; test_web_music.py
+    // the Ogg's length.
+    if (Setup->AudioRate > 0 && Setup->WebM && !SoundOnly
+        && avformat_version() < AV_VERSION_INT(60, 0, 0))
         AudioShift = Audio.Codec->initial_padding;
     Got = avio_open(&Output->pb, Setup->Path, AVIO_FLAG_WRITE);
     if (Got < 0)
