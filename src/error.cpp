@@ -14,6 +14,10 @@ static FILE* ErrorLog;
 
 bool InitErrorLog()
 {
+    // A host that opened the log before the shell's start-up keeps it, and
+    // its header is written once.
+    if (ErrorLog != NULL)
+        return true;
     // Deliberately reports whatever errno holds: it marks every start on
     // standard error.
     perror("Trying to init Logfile!\n");

@@ -4,8 +4,9 @@
 
 #include <pellacorn/error.h>
 
-// Open a fresh log and write its header. On failure it reports on standard
-// error and exits with status 1, so it only ever returns true.
+// Open a fresh log and write its header; nothing if it is open already. On
+// failure it reports on standard error and exits with status 1, so it only
+// ever returns true.
 bool InitErrorLog();
 
 // Write the closing line and close the log; later messages are dropped.

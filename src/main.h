@@ -15,8 +15,12 @@ extern bool isProgramLooping;
 
 // The log, SDL's video, the crash report, the icon, the window, the caption,
 // the timers (into *LastCount), then InitGL and Initialize. A failure is
-// logged and exits with status 1.
+// logged (and also put on standard error while StartFailuresOnStderr is
+// set) and exits with status 1.
 void StartShell(Uint32* LastCount);
+// False in the desktop program, whose user reads the log; the capture, run
+// from a terminal, sets it before StartShell.
+extern bool StartFailuresOnStderr;
 // One frame's hooks, Update then Draw, named for the crash report; no swap.
 void UpdateAndDraw(Uint32 Milliseconds, Uint8* Keys);
 // After a normal quit: Deinitialize, then the log's closing line.

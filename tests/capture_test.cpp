@@ -2,6 +2,8 @@
 // SDL's place, and how many samples each frame carries.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <initializer_list>
 #include <string>
@@ -84,6 +86,25 @@ TEST(CaptureOptionsDeathTest, BadOutput)
     // A file where the folder should be.
     EXPECT_REFUSED(Read({"/dev/null/clip.webm"}), "no such folder for the file: /dev/null/clip.webm");
     EXPECT_STREQ(Read({"/clip.mp4"}).Output, "/clip.mp4");
+}
+
+// Found before the scene starts, rather than when the finished file cannot
+// take the folder's place.
+TEST(CaptureOptionsDeathTest, OutputThatIsAFolder)
+{
+    char Folder[] = "/tmp/pellacorn-capture-XXXXXX";
+    ASSERT_NE(mkdtemp(Folder), nullptr);
+    std::string Clip = std::string(Folder) + "/clip.webm";
+    ASSERT_EQ(mkdir(Clip.c_str(), 0755), 0);
+    std::string Link = std::string(Folder) + "/link.mp4";
+    ASSERT_EQ(symlink("clip.webm", Link.c_str()), 0);
+    EXPECT_EXIT(Read({Clip.c_str()}), ::testing::ExitedWithCode(2),
+        "^pellacorn-capture: OUTPUT is a folder: " + Clip + "\nUsage:");
+    // The finished file replaces a link, wherever it points.
+    EXPECT_STREQ(Read({Link.c_str()}).Output, Link.c_str());
+    unlink(Link.c_str());
+    rmdir(Clip.c_str());
+    rmdir(Folder);
 }
 
 // SDL_MixAudio on buffers of 16-bit samples; Len counts bytes.

@@ -4,7 +4,8 @@ few moments: files of exactly its frames at 640 x 480 that ffprobe reads
 without a word, each burst heard within 1 ms of its flash's presentation
 time, in MP4 as in WebM, the same decoded frames and samples on every run,
 with a display or without, and a bad argument (a missing output folder
-among them) refused before the scene starts, with nothing written."""
+among them) refused before the scene starts, with nothing written; a
+failure after that said on standard error and in a fresh log."""
 
 import hashlib
 import json
@@ -71,13 +72,19 @@ class Capture(unittest.TestCase):
         for folder in self.folders:
             shutil.rmtree(folder, ignore_errors=True)
 
-    def capture(self, name, display=None, args=("--seconds", str(SECONDS), "--fps", str(FPS))):
+    def folder(self):
         folder = tempfile.mkdtemp(prefix="pellacorn-capture-")
         self.folders.append(folder)
+        return folder
+
+    def capture(self, name, display=None, args=("--seconds", str(SECONDS), "--fps", str(FPS)),
+                more_env=()):
+        folder = self.folder()
         shutil.copy(os.path.join(SOURCE, "Zarn_Icon.bmp"), folder)
         env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         if display is not None:
             env["DISPLAY"] = display
+        env.update(more_env)
         run = subprocess.run([CAPTURE, *args, name], cwd=folder, env=env, capture_output=True,
                              text=True, timeout=300)
         return run, folder
@@ -141,14 +148,40 @@ class Capture(unittest.TestCase):
 
         # Refused as they are read, before the scene starts (no log).
         program = os.path.basename(CAPTURE)
+        taken = os.path.join(self.folder(), "clip.mp4")
+        os.mkdir(taken)
         for args, name, reason in [
                 (("--fps", "0"), "clip.mp4", "needs a number above zero: --fps"),
-                ((), "missing/clip.mp4", "no such folder for the file: missing/clip.mp4")]:
+                ((), "missing/clip.mp4", "no such folder for the file: missing/clip.mp4"),
+                ((), taken, "OUTPUT is a folder: " + taken)]:
             run, folder = self.capture(name, args=args)
             self.assertEqual(run.returncode, 2, run.stderr)
             self.assertEqual(run.stderr.splitlines()[0], program + ": " + reason)
             self.assertIn("Usage:", run.stderr)
             self.assertEqual(os.listdir(folder), ["Zarn_Icon.bmp"], "nothing written")
+        self.assertEqual(os.listdir(taken), [], "the folder left as it was")
+
+        # Failures once the arguments are read: the reason on standard error
+        # and in a fresh log, and no file left. Root writes in a folder
+        # whatever its mode, but not in /proc.
+        unwritable = "/proc"
+        if os.geteuid() != 0:
+            unwritable = self.folder()
+            os.chmod(unwritable, 0o555)
+        for name, more_env, reason in [
+                (unwritable + "/clip.mp4", {}, "Capture failed: cannot write in %s: " % unwritable),
+                # A video driver that SDL does not have, and no Xvfb started.
+                ("clip.mp4", {"DISPLAY": ":0", "SDL_VIDEODRIVER": "none"}, "Unable to open SDL: "),
+                ("clip.mp4", {"PATH": "/nonexistent"},
+                 "Capture failed: no DISPLAY, and Xvfb did not start")]:
+            run, folder = self.capture(name, more_env=more_env)
+            self.assertEqual(run.returncode, 1, run.stderr)
+            said = [line for line in run.stderr.splitlines() if line.startswith(reason)]
+            self.assertEqual(len(said), 1, run.stderr)
+            with open(os.path.join(folder, "log.txt")) as f:
+                self.assertEqual(f.read(), HEADER + said[0] + "\n")
+            self.assertEqual(sorted(os.listdir(folder)), ["Zarn_Icon.bmp", "log.txt"],
+                             "no file left")
 
 
 if __name__ == "__main__":

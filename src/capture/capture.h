@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <stdint.h>
+#include <string>
 #include <vector>
 
 // ---- Options (options.cpp) ----
@@ -20,6 +21,8 @@ struct CaptureOptions {
 // Reads the command line. --help prints the usage and exits 0; anything
 // wrong prints the reason and the usage on standard error and exits 2.
 CaptureOptions ReadCaptureOptions(int argc, char** argv);
+// The folder OUTPUT goes in, as given: "." for a bare file name.
+std::string OutputFolder(const char* Output);
 
 // ---- The virtual clock (clock.cpp) ----
 
@@ -44,7 +47,7 @@ void PullCaptureAudio(Sint16* Samples, int Count, int Rate, int Channels);
 // ---- A private X server (display.cpp) ----
 
 // Starts Xvfb on a free display and points DISPLAY at it; it ends with
-// this process. False (with the reason on standard error) if it cannot.
+// this process. False if it cannot.
 bool StartPrivateDisplay();
 // Stops the server, if one was started.
 void StopPrivateDisplay();
@@ -53,9 +56,9 @@ void StopPrivateDisplay();
 
 // Once, before SDL starts: a fresh temporary file beside Output, removed by
 // DiscardCaptureFile, at exit and on a fatal signal unless it was kept.
-// Null if it cannot be made.
+// Null, with errno saying why, if it cannot be made.
 const char* MakeCaptureFile(const char* Output);
-// Renames the temporary file to Output; false if that fails.
+// Renames the temporary file to Output; false, with errno set, if that fails.
 bool KeepCaptureFile(const char* Output);
 // Removes the temporary file, if there is one.
 void DiscardCaptureFile();

@@ -34,10 +34,8 @@ static void RunServer(int Pipe[2])
 bool StartPrivateDisplay()
 {
     int Pipe[2];
-    if (pipe(Pipe) != 0) {
-        perror("pipe");
+    if (pipe(Pipe) != 0)
         return false;
-    }
     Server = fork();
     if (Server == 0)
         RunServer(Pipe);
@@ -46,7 +44,6 @@ bool StartPrivateDisplay()
     FILE* From = Server > 0 ? fdopen(Pipe[0], "r") : NULL;
     if (From == NULL || fgets(Number, sizeof Number, From) == NULL || Number[0] < '0'
         || Number[0] > '9') {
-        fprintf(stderr, "No DISPLAY, and Xvfb did not start\n");
         if (From != NULL)
             fclose(From);
         StopPrivateDisplay();

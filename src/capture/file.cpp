@@ -1,5 +1,6 @@
 // The output file is written under a temporary name beside it and renamed
 // only once complete, so that a failure, a quit or a crash leaves nothing.
+#include <errno.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdio.h>
@@ -39,6 +40,7 @@ const char* MakeCaptureFile(const char* Output)
             TemporaryPath, sizeof TemporaryPath, "%.*s.%s.XXXXXX", Folder, Output, Output + Folder)
         >= (int)sizeof TemporaryPath) {
         TemporaryPath[0] = '\0';
+        errno = ENAMETOOLONG;
         return NULL;
     }
     int Fd = mkstemp(TemporaryPath);

@@ -2,9 +2,11 @@
 // clock instead of the wall's, each frame read back and encoded with the
 // mixer's samples for exactly that frame. Usage in options.cpp.
 #include <GL/gl.h>
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <vector>
 
 #include "capture.h"
@@ -116,14 +118,16 @@ int main(int argc, char** argv)
 {
     double Began = WallSeconds();
     CaptureOptions O = ReadCaptureOptions(argc, argv);
+    // The log opens first (the shell keeps it), so that each failure from
+    // here on is in a fresh one, never under an earlier run's closing line.
+    InitErrorLog();
+    StartFailuresOnStderr = true;
     const char* Path = MakeCaptureFile(O.Output);
-    if (Path == NULL) {
-        perror(O.Output);
-        return 1;
-    }
+    if (Path == NULL)
+        Fail("cannot write in %s: %s", OutputFolder(O.Output).c_str(), strerror(errno));
     if (getenv("DISPLAY") == NULL || getenv("DISPLAY")[0] == '\0') {
         if (!StartPrivateDisplay())
-            return 1;
+            Fail("no DISPLAY, and Xvfb did not start");
         atexit(StopPrivateDisplay); // after SDL_Quit, which runs first
     }
     // The mixer never reaches a device (audio.cpp), but SDL's audio
@@ -145,7 +149,7 @@ int main(int argc, char** argv)
     if (!CloseEncoder())
         Fail("%s", EncoderError());
     if (!KeepCaptureFile(O.Output))
-        Fail("cannot rename %s to %s", Path, O.Output);
+        Fail("cannot rename %s to %s: %s", Path, O.Output, strerror(errno));
     if (O.Stats)
         PrintStats(&O, &T, WallSeconds() - Began);
     EndShell();

@@ -34,14 +34,26 @@ static bool EndsWith(const char* Text, const char* End)
     return N > M && strcmp(Text + N - M, End) == 0;
 }
 
+std::string OutputFolder(const char* Output)
+{
+    const char* Slash = strrchr(Output, '/');
+    return Slash == NULL ? "." : Slash == Output ? "/" : std::string(Output, Slash);
+}
+
 // The folder OUTPUT goes in exists: found here, before the scene starts,
 // rather than when the file is made.
 static bool FolderExists(const char* Output)
 {
-    const char* Slash = strrchr(Output, '/');
-    std::string Folder = Slash == NULL ? "." : Slash == Output ? "/" : std::string(Output, Slash);
     struct stat S;
-    return stat(Folder.c_str(), &S) == 0 && S_ISDIR(S.st_mode);
+    return stat(OutputFolder(Output).c_str(), &S) == 0 && S_ISDIR(S.st_mode);
+}
+
+// A folder by OUTPUT's own name, which the finished file could not replace.
+// A link to one is no obstacle: the rename replaces the link.
+static bool IsFolder(const char* Output)
+{
+    struct stat S;
+    return lstat(Output, &S) == 0 && S_ISDIR(S.st_mode);
 }
 
 // A finite number above zero, and nothing after it.
@@ -87,6 +99,8 @@ CaptureOptions ReadCaptureOptions(int argc, char** argv)
     O.WebM = EndsWith(O.Output, ".webm");
     if (!FolderExists(O.Output))
         Refuse("no such folder for the file", O.Output);
+    if (IsFolder(O.Output))
+        Refuse("OUTPUT is a folder", O.Output);
     if (Fps != floor(Fps) || Fps > 1000)
         Refuse("needs a whole number of frames a second, at most 1000", "--fps");
     O.Fps = (int)Fps;

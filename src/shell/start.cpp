@@ -9,11 +9,22 @@
 #include "error.h"
 #include "main.h"
 
+bool StartFailuresOnStderr;
+
+// The failure's line in the log, on standard error too where the host asked
+// for it, and the end of the process.
+static void ExitSaying(const char* Format, const char* Reason)
+{
+    Log(Format, Reason);
+    if (StartFailuresOnStderr)
+        fprintf(stderr, Format, Reason);
+    exit(1);
+}
+
 // Log a start-up failure with SDL's reason and end the process.
 static void ExitWithError(const char* Format)
 {
-    Log(Format, SDL_GetError());
-    exit(1);
+    ExitSaying(Format, SDL_GetError());
 }
 
 // The same for a hook that returned false. A scene's own failure often sets
@@ -28,8 +39,7 @@ static void ExitWithHookError(const char* Format, const char* Hook)
         snprintf(Named, sizeof Named, "%s returned false", Hook);
         Reason = Named;
     }
-    Log(Format, Reason);
-    exit(1);
+    ExitSaying(Format, Reason);
 }
 
 // The longest an exit may take once SDL_Quit starts, in seconds.
