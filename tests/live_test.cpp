@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "build.h"
+#include "code.h"
 #include "state.h"
 
 // ---- Carrying variables ----
@@ -42,9 +43,11 @@ TEST(CarryLiveVariables, KeepsTheNewValueOfAVariableWhoseSizeChanged)
         = {{"Count", &OldCount, sizeof OldCount}, {"Frames", &OldFrames, sizeof OldFrames}};
     std::vector<LiveVariable> To
         = {{"Count", &NewCount, sizeof NewCount}, {"Frames", &NewFrames, sizeof NewFrames}};
-    EXPECT_EQ(CarryLiveVariables(From, To), 1);
+    std::vector<std::string> Resized;
+    EXPECT_EQ(CarryLiveVariables(From, To, &Resized), 1);
     EXPECT_EQ(NewCount, 5);
     EXPECT_EQ(NewFrames, 3);
+    EXPECT_EQ(Resized, std::vector<std::string>{"Count"}) << "named, for the log";
 }
 
 TEST(CarryLiveVariables, LeavesANameOfOneVersionAlone)
@@ -474,4 +477,225 @@ TEST_F(WatchTest, TheDemosHeaderInAnotherFolderStartsABuild)
     EXPECT_FALSE(LiveSourcesSaved());
     WriteFile(Root + "/src/shell/layer.h", "// saved\n");
     EXPECT_TRUE(SavedWithin(5));
+}
+
+// ---- The fingerprint of a function's code ----
+
+// A scene whose InitGL calls a static helper the compiler may inline, one
+// it must not and a function of a second file; Update is the function
+// edited around it.
+static const char FingerprintScene[] = R"(extern "C" void glClearColor(float, float, float, float);
+extern "C" void glEnable(unsigned);
+extern "C" int puts(const char*);
+void Outside(int);
+static int Frames;
+float Speed = 1.5f;
+// before InitGL
+static void Helper(int X) { glEnable(X + 7); puts("helper"); }
+__attribute__((noinline)) static void Paint(float Red) { glClearColor(Red, 0.25f, 0.5f, 1); }
+bool InitGL()
+{
+    glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+    Helper(3);
+    Paint(0.75f);
+    Outside(Frames);
+    if (Frames > 100)
+        Frames = 0;
+    puts("ready");
+    return true;
+}
+void Update()
+{
+    Frames++;
+    Speed *= 1.25f;
+    glClearColor(0.9f, 0.8f, 0.7f, 1.0f);
+    if (Frames == 3)
+        puts("three");
+}
+)";
+
+static const char FingerprintOther[] = R"(extern "C" void glClearColor(float, float, float, float);
+void Outside(int N) { glClearColor(N * 0.5f, 0, 0, 1); }
+void Unused() { glClearColor(0.125f, 0, 0, 1); }
+)";
+
+// Each test at -O0 and at -O2 with debugging information, as scenes are
+// built for the live program.
+class FingerprintTest : public testing::TestWithParam<const char*>
+{
+protected:
+    static std::string Root;
+
+    static void SetUpTestSuite()
+    {
+        char Pattern[] = "/tmp/pellacorn-live-code-XXXXXX";
+        ASSERT_NE(mkdtemp(Pattern), nullptr);
+        Root = Pattern;
+    }
+
+    static void TearDownTestSuite()
+    {
+        std::string Command = "rm -rf " + Root;
+        EXPECT_EQ(system(Command.c_str()), 0);
+    }
+
+    // Source with its first From made To, compiled as the object Name.o.
+    static std::string Compile(
+        const char* Name, std::string Source, const char* From = "", const char* To = "")
+    {
+        size_t At = Source.find(From);
+        EXPECT_NE(At, std::string::npos) << From;
+        if (At != std::string::npos)
+            Source.replace(At, strlen(From), To);
+        std::string Path = Root + "/" + Name;
+        WriteFile(Path + ".cpp", Source);
+        std::string Command = std::string(LIVE_TEST_COMPILER) + " -c -fPIC -ffunction-sections "
+            + GetParam() + " -o " + Path + ".o " + Path + ".cpp";
+        EXPECT_EQ(system(Command.c_str()), 0) << Command;
+        return Path + ".o";
+    }
+
+    // The null-terminated list of paths the fingerprint reads.
+    static std::vector<const char*> ListOf(const std::vector<std::string>& Objects)
+    {
+        std::vector<const char*> List;
+        for (const std::string& O : Objects)
+            List.push_back(O.c_str());
+        List.push_back(nullptr);
+        return List;
+    }
+
+    static std::string PrintOf(
+        const std::vector<std::string>& Objects, const char* Symbol = "_Z6InitGLv")
+    {
+        std::vector<const char*> List = ListOf(Objects);
+        std::string Print, Error;
+        EXPECT_TRUE(FingerprintFunction(List.data(), Symbol, &Print, &Error)) << Error;
+        EXPECT_FALSE(Print.empty());
+        return Print;
+    }
+
+    static void ExpectRefused(
+        const std::vector<std::string>& Objects, const char* Symbol, const std::string& Expected)
+    {
+        std::vector<const char*> List = ListOf(Objects);
+        std::string Print, Error;
+        EXPECT_FALSE(FingerprintFunction(List.data(), Symbol, &Print, &Error)) << Objects[0];
+        EXPECT_EQ(Error, Expected) << Objects[0];
+    }
+};
+std::string FingerprintTest::Root;
+
+INSTANTIATE_TEST_SUITE_P(Levels, FingerprintTest, testing::Values("-O0", "-O2 -g"));
+
+TEST_P(FingerprintTest, ChangesWithInitGLOrWhatItCalls)
+{
+    std::string Other = Compile("other", FingerprintOther);
+    std::string Print = PrintOf({Compile("scene", FingerprintScene), Other});
+    EXPECT_EQ(PrintOf({Compile("scene", FingerprintScene), Other}), Print) << "built again";
+    EXPECT_NE(
+        PrintOf({Compile("color", FingerprintScene, "0.1f, 0.2f", "0.15f, 0.2f"), Other}), Print);
+    EXPECT_NE(PrintOf({Compile("helper", FingerprintScene, "X + 7", "X + 8"), Other}), Print);
+    EXPECT_NE(PrintOf({Compile("paint", FingerprintScene, "0.5f, 1", "0.625f, 1"), Other}), Print);
+    EXPECT_NE(PrintOf({Compile("ready", FingerprintScene, "\"ready\"", "\"set\""), Other}), Print);
+    std::string Scene = Compile("scene", FingerprintScene);
+    EXPECT_NE(PrintOf({Scene, Compile("outside", FingerprintOther, "0.5f", "0.375f")}), Print);
+}
+
+TEST_P(FingerprintTest, StaysWithAnEditElsewhere)
+{
+    std::string Other = Compile("other", FingerprintOther);
+    std::string Print = PrintOf({Compile("scene", FingerprintScene), Other});
+    auto Edited = [&](const char* Name, const char* From, const char* To) {
+        return PrintOf({Compile(Name, FingerprintScene, From, To), Other});
+    };
+    EXPECT_EQ(Edited("update", "0.9f, 0.8f", "0.9f, 0.85f"), Print);
+    EXPECT_EQ(Edited("speed", "1.25f", "1.5f"), Print);
+    EXPECT_EQ(Edited("three", "\"three\"", "\"four!\""), Print);
+    // The padding after InitGL's string that Update's string took.
+    EXPECT_EQ(Edited("no-string", "puts(\"three\")", "glEnable(3)"), Print);
+    EXPECT_EQ(Edited("constants", "    if (Frames == 3)",
+                  "    if (Frames == 4)\n        glClearColor(0.33f, 0.44f, 0, 1);\n"
+                  "    if (Frames == 5)\n        puts(\"more and more\");\n    if (Frames == 3)"),
+        Print);
+    // Variables and a function before InitGL move its constants and the
+    // variables it reads in the object (one compiler lays variables out in
+    // the order written, another in the reverse).
+    EXPECT_EQ(Edited("around", "static int Frames;",
+                  "static int Before;\nstatic int Frames;\nstatic int After;\n"
+                  "void Count() { Before++; After += 2; }"),
+        Print);
+    EXPECT_EQ(Edited("variables", "// before InitGL",
+                  "static int Counter;\nstatic float Extra[3] = {1, 2, 3};\nint Visible = 4;\n"
+                  "static const double Slope[2] = {0.5, 0.25};\n"
+                  "double Use() { return Counter + Extra[Visible] + Slope[Counter]; }"),
+        Print);
+    EXPECT_EQ(
+        Edited("function", "// before InitGL",
+            "void Reset() { glClearColor(0.4f, 0.4f, 0.4f, 1); puts(\"reset\"); Frames = 0; }"),
+        Print);
+    std::string Scene = Compile("scene", FingerprintScene);
+    EXPECT_EQ(PrintOf({Scene, Compile("unused", FingerprintOther, "0.125f", "0.0625f")}), Print);
+    // Update's own print does change.
+    EXPECT_NE(PrintOf({Compile("update", FingerprintScene, "0.9f, 0.8f", "0.9f, 0.85f"), Other},
+                  "_Z6Updatev"),
+        PrintOf({Scene, Other}, "_Z6Updatev"));
+}
+
+TEST_P(FingerprintTest, RefusesAFunctionNoObjectDefines)
+{
+    std::string Other = Compile("other", FingerprintOther);
+    ExpectRefused({Other}, "_Z6InitGLv", "no object defines _Z6InitGLv");
+    // A variable is no function, and a call is no definition.
+    std::string Scene = Compile("scene", FingerprintScene);
+    ExpectRefused({Scene}, "Speed", "no object defines Speed");
+    ExpectRefused({Scene}, "_Z7Outsidei", "no object defines _Z7Outsidei");
+    const char* None[] = {nullptr};
+    std::string Print, Error;
+    EXPECT_FALSE(FingerprintFunction(None, "_Z6InitGLv", &Print, &Error));
+    EXPECT_EQ(Error, "no object defines _Z6InitGLv");
+}
+
+TEST_P(FingerprintTest, RefusesACutOrGarbledObject)
+{
+    std::string Other = Compile("other", FingerprintOther);
+    std::string Scene = Compile("scene", FingerprintScene);
+    std::string Bytes = ReadFile(Scene);
+    auto Damaged = [&](void (*Change)(std::string&)) {
+        std::string Copy = Bytes;
+        Change(Copy);
+        WriteFile(Root + "/damaged.o", Copy);
+        return std::vector<std::string> {Root + "/damaged.o", Other};
+    };
+    const char* Foreign = "damaged.o: not a relocatable object of this machine";
+    ExpectRefused(Damaged([](std::string& B) { B.clear(); }), "_Z6InitGLv", Foreign);
+    ExpectRefused(Damaged([](std::string& B) { B.resize(20); }), "_Z6InitGLv", Foreign);
+    ExpectRefused(Damaged([](std::string& B) { memset(&B[0], 0xa5, 64); }), "_Z6InitGLv", Foreign);
+    ExpectRefused(Damaged([](std::string& B) { B.resize(B.size() / 2); }), "_Z6InitGLv",
+        "damaged.o: a damaged section table");
+    ExpectRefused({Root + "/missing.o"}, "_Z6InitGLv", "missing.o: No such file or directory");
+
+    // Any 8 bytes of the file set to a value that wraps around in a
+    // careless bounds check, or cut short anywhere: read or refused, never
+    // a crash or a read outside the file.
+    std::string Path = Root + "/damaged.o";
+    const char* List[] = {Path.c_str(), Other.c_str(), nullptr};
+    int Refused = 0;
+    for (size_t At = 0; At + 8 <= Bytes.size(); At += 8) {
+        std::string Copy = Bytes;
+        Put(Copy, At, Wrapping, 8);
+        WriteFile(Path, Copy);
+        std::string Print, Error;
+        if (!FingerprintFunction(List, "_Z6InitGLv", &Print, &Error)) {
+            EXPECT_FALSE(Error.empty()) << "at " << At;
+            Refused++;
+        }
+    }
+    EXPECT_GT(Refused, 0);
+    for (size_t Length = 0; Length < Bytes.size(); Length += 61) {
+        WriteFile(Path, Bytes.substr(0, Length));
+        std::string Print, Error;
+        EXPECT_FALSE(FingerprintFunction(List, "_Z6InitGLv", &Print, &Error)) << Length;
+        EXPECT_FALSE(Error.empty()) << Length;
+    }
 }

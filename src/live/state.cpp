@@ -130,7 +130,8 @@ bool ReadLiveVariables(
     return Read;
 }
 
-int CarryLiveVariables(const std::vector<LiveVariable>& From, const std::vector<LiveVariable>& To)
+int CarryLiveVariables(const std::vector<LiveVariable>& From, const std::vector<LiveVariable>& To,
+    std::vector<std::string>* Resized)
 {
     // A name found twice on either side is ambiguous and so left alone.
     std::map<std::string, const LiveVariable*> Old;
@@ -144,9 +145,13 @@ int CarryLiveVariables(const std::vector<LiveVariable>& From, const std::vector<
     int Copied = 0;
     for (const LiveVariable& V : To) {
         auto Match = Old.find(V.Name);
-        if (Match == Old.end() || OldCount[V.Name] != 1 || NewCount[V.Name] != 1
-            || Match->second->Size != V.Size)
+        if (Match == Old.end() || OldCount[V.Name] != 1 || NewCount[V.Name] != 1)
             continue;
+        if (Match->second->Size != V.Size) {
+            if (Resized != NULL)
+                Resized->push_back(V.Name);
+            continue;
+        }
         memcpy(V.Address, Match->second->Address, V.Size);
         Copied++;
     }

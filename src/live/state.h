@@ -28,7 +28,9 @@ bool ReadLiveVariables(
 
 // Copy into each variable of To the value of the variable of From with the
 // same name and size; the others keep what the new code set. Returns how
-// many were copied.
-int CarryLiveVariables(const std::vector<LiveVariable>& From, const std::vector<LiveVariable>& To);
+// many were copied; Resized, if given, gets the names found once in each
+// whose size changed.
+int CarryLiveVariables(const std::vector<LiveVariable>& From, const std::vector<LiveVariable>& To,
+    std::vector<std::string>* Resized = NULL);
 
 #endif
