@@ -20,6 +20,7 @@ function(pellacorn_add_scene NAME)
   if(TARGET Pellacorn::capture)
     add_executable(${NAME}-capture ${ARGN})
     target_link_libraries(${NAME}-capture PRIVATE Pellacorn::capture)
+    pellacorn_follow_scene(${NAME} ${NAME}-capture)
   else()
     message(STATUS "${NAME}-capture is left out: FFmpeg's development files are missing")
   endif()
@@ -29,6 +30,21 @@ function(pellacorn_add_scene NAME)
     pellacorn_add_live_scene(${NAME} ${ARGN})
     pellacorn_add_web_scene(${NAME} ${ARGN})
   endif()
+endfunction()
+
+# pellacorn_follow_scene(NAME TARGET)
+#
+# What the project asks for the scene's program NAME, before or after this
+# call (target_compile_options, definitions, include folders, libraries),
+# applies to TARGET too, which builds the same sources for another host.
+function(pellacorn_follow_scene NAME TARGET)
+  foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS INCLUDE_DIRECTORIES COMPILE_FEATURES)
+    set_property(TARGET ${TARGET} APPEND PROPERTY ${property}
+                 "$<TARGET_PROPERTY:${NAME},${property}>")
+  endforeach()
+  # Its libraries but the shell, which each host brings in its own way.
+  target_link_libraries(${TARGET} PRIVATE
+    "$<FILTER:$<TARGET_PROPERTY:${NAME},LINK_LIBRARIES>,EXCLUDE,^Pellacorn::shell$>")
 endfunction()
 
 # pellacorn_add_live_scene(NAME SOURCES...)
@@ -47,8 +63,14 @@ function(pellacorn_add_live_scene NAME)
   # bound to an old one's (gcc's unique symbols would be).
   add_library(${NAME}-live-scene MODULE ${sources})
   target_link_libraries(${NAME}-live-scene PRIVATE Pellacorn::scene)
+  # A function in a section of its own is reached through relocations
+  # alone, so that the live program can tell from the objects whether the
+  # code of InitGL changed.
   target_compile_options(${NAME}-live-scene PRIVATE
-                         $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
+                         $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique> -ffunction-sections)
+  if(TARGET ${NAME})
+    pellacorn_follow_scene(${NAME} ${NAME}-live-scene)
+  endif()
   # A scene's call of one of its own hooks stays in its own version, not in
   # the program's hooks of the same names.
   target_link_options(${NAME}-live-scene PRIVATE -Wl,-Bsymbolic-functions)
@@ -64,6 +86,7 @@ extern const char* const LiveLibrary = \"$<TARGET_FILE:${NAME}-live-scene>\";
 extern const char* const LiveBuildCommand[] = {\"${CMAKE_COMMAND}\", \"--build\",
     \"${CMAKE_BINARY_DIR}\", \"--target\", \"${NAME}-live-scene\", 0};
 extern const char* const LiveSources[] = {${source_list}, 0};
+extern const char* const LiveObjects[] = {\"$<JOIN:$<TARGET_OBJECTS:${NAME}-live-scene>,\", \">\", 0};
 ")
   add_executable(${NAME}-live ${config})
   target_link_libraries(${NAME}-live PRIVATE Pellacorn::live)

@@ -8,7 +8,9 @@
 #include <spawn.h>
 #include <string.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <set>
@@ -20,6 +22,10 @@ static std::set<std::string> Watched; // the files' own names
 static pid_t Builder = -1;
 static int BuildOutput = -1;
 static std::string Collected;
+// When the running (or last) build started, by the clock files are stamped
+// with, and whether a save came while it ran.
+static struct timespec BuildStart;
+static bool SavedWhileBuilding;
 
 static bool IsHeader(const std::string& Name)
 {
@@ -32,6 +38,19 @@ static bool IsHeader(const std::string& Name)
     return false;
 }
 
+// Path's folder, with its slash, and the file's own name in it.
+static std::string FolderOf(const std::string& Path)
+{
+    size_t Slash = Path.rfind('/');
+    return Slash == std::string::npos ? "./" : Path.substr(0, Slash + 1);
+}
+
+static std::string NameOf(const std::string& Path)
+{
+    size_t Slash = Path.rfind('/');
+    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
 bool WatchLiveSources(const char* const* Files, std::string* Error)
 {
     Watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -41,9 +60,8 @@ bool WatchLiveSources(const char* const* Files, std::string* Error)
     }
     for (; *Files != NULL; Files++) {
         std::string Path = *Files;
-        size_t Slash = Path.rfind('/');
-        std::string Folder = Slash == std::string::npos ? "." : Path.substr(0, Slash + 1);
-        Watched.insert(Path.substr(Slash + 1));
+        std::string Folder = FolderOf(Path);
+        Watched.insert(NameOf(Path));
         // Editors that save by renaming a new file over the old one show as
         // a move into the folder, the others as a write that closes.
         if (inotify_add_watch(Watch, Folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
@@ -68,7 +86,42 @@ bool LiveSourcesSaved()
             P += sizeof *Event + Event->len;
         }
     }
+    // Until the build is reaped, its objects may have been written after
+    // the save, from what was there before.
+    if (Saved && Builder > 0)
+        SavedWhileBuilding = true;
     return Saved;
+}
+
+static bool Before(const struct timespec& A, const struct timespec& B)
+{
+    return A.tv_sec < B.tv_sec || (A.tv_sec == B.tv_sec && A.tv_nsec < B.tv_nsec);
+}
+
+
+bool LiveLibraryOutdated(const char* Library, const char* const* Files)
+{
+    struct stat Built, Source;
+    if (stat(Library, &Built) != 0)
+        return true;
+    for (; *Files != NULL; Files++)
+        if (stat(*Files, &Source) == 0 && Before(Built.st_mtim, Source.st_mtim))
+            return true;
+    return false;
+}
+
+// Remove the objects the last build wrote: a save that came while it ran
+// may be missing from them, yet they are newer than it, so that the build
+// tool would take them as they are.
+static void ForgetObjectsOfLastBuild(const char* const* Objects)
+{
+    // File stamps come from a coarser clock than clock_gettime's.
+    struct timespec Since = BuildStart;
+    Since.tv_sec -= 1;
+    struct stat Object;
+    for (; Objects != NULL && *Objects != NULL; Objects++)
+        if (stat(*Objects, &Object) == 0 && !Before(Object.st_mtim, Since))
+            unlink(*Objects);
 }
 
 void StopWatchingLiveSources()
@@ -79,8 +132,12 @@ void StopWatchingLiveSources()
     Watched.clear();
 }
 
-bool StartLiveBuild(const char* const* Command, std::string* Error)
+bool StartLiveBuild(const char* const* Command, const char* const* Objects, std::string* Error)
 {
+    if (SavedWhileBuilding)
+        ForgetObjectsOfLastBuild(Objects);
+    SavedWhileBuilding = false;
+    clock_gettime(CLOCK_REALTIME, &BuildStart);
     int Pipe[2];
     if (pipe2(Pipe, O_CLOEXEC) != 0) {
         *Error = strerror(errno);

@@ -13,10 +13,16 @@ bool WatchLiveSources(const char* const* Files, std::string* Error);
 bool LiveSourcesSaved();
 // Stop watching.
 void StopWatchingLiveSources();
+// Whether Library is missing or older than one of Files (a null-terminated
+// list).
+bool LiveLibraryOutdated(const char* Library, const char* const* Files);
 
 // Start Command (a null-terminated argument list, found on the PATH) with
-// its output collected. False, with Error set, if it cannot start.
-bool StartLiveBuild(const char* const* Command, std::string* Error);
+// its output collected. False, with Error set, if it cannot start. Objects
+// (null-terminated) are the files the build compiles: those the last build
+// wrote are removed first when a save came while it ran, so that this one
+// compiles what was saved.
+bool StartLiveBuild(const char* const* Command, const char* const* Objects, std::string* Error);
 // Whether a build runs.
 bool LiveBuildRunning();
 // Poll the running build without blocking: 0 while it runs; then 1 if it

@@ -3,12 +3,15 @@
 // in the background and swaps the new version in, with the variables of
 // the old one; a version that crashes is taken out again.
 #include <GL/gl.h>
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
 #include <setjmp.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -19,15 +22,18 @@
 
 #include "error.h"
 #include "build.h"
+#include "code.h"
 #include "state.h"
 #include "main.h"
 #include "shell/crash.h"
 
 // Written for each scene by pellacorn_add_live_scene: the library as its
-// build leaves it, the command that rebuilds it, and its sources.
+// build leaves it, the command that rebuilds it, its sources and the
+// objects compiled from them.
 extern const char* const LiveLibrary;
 extern const char* const LiveBuildCommand[];
 extern const char* const LiveSources[];
+extern const char* const LiveObjects[];
 
 // The scene library calls the shell's services, and its layer updates go
 // through the shell's wraps; nothing in the host calls them itself: keep
@@ -45,6 +51,7 @@ struct SceneVersion {
     void (*Draw)(SDL_Surface*);
     void (*Deinitialize)();
     std::vector<LiveVariable> Variables;
+    std::string InitGLCode; // what InitGL's code does, empty if unknown
 };
 
 // Every version that loaded stays mapped, so that whatever a scene carried
@@ -58,6 +65,21 @@ static bool SavePending, F5WasDown;
 // for none: a crash may take it out before then.
 static int TimedVersion;
 static double BuildStarted, BuildEnded;
+
+// What the live program says goes to the log and to the terminal, where
+// the one who saves looks.
+static void Say(const char* Format, ...) __attribute__((format(printf, 1, 2)));
+static void Say(const char* Format, ...)
+{
+    char Text[1024];
+    va_list Args;
+    va_start(Args, Format);
+    vsnprintf(Text, sizeof Text, Format, Args);
+    va_end(Args);
+    Log("%s", Text);
+    fputs(Text, stdout);
+    fflush(stdout);
+}
 
 static double Seconds()
 {
@@ -83,19 +105,24 @@ static void CatchSceneCrash(int Signal, siginfo_t* Info, void* Context)
     PassOnFatalSignal(Signal, Info, ShellActions);
 }
 
+static void RedoGLSetUp();
+
 static void TakeOut(SceneVersion* Crashed, const char* Hook, int Signal)
 {
     std::string Name = std::string("SIG") + sigabbrev_np(Signal);
-    if (Previous != NULL && Previous != Crashed) {
-        Log("Live: version %d crashed in %s (%s), back to version %d\n", Crashed->Number, Hook,
-            Name.c_str(), Previous->Number);
-        Current = Previous;
-    } else {
-        Log("Live: version %d crashed in %s (%s), waiting for the next save\n", Crashed->Number,
+    SceneVersion* Back = Previous != Crashed ? Previous : NULL;
+    if (Back != NULL)
+        Say("Live: version %d crashed in %s (%s), back to version %d\n", Crashed->Number, Hook,
+            Name.c_str(), Back->Number);
+    else
+        Say("Live: version %d crashed in %s (%s), waiting for the next save\n", Crashed->Number,
             Hook, Name.c_str());
-        Current = NULL;
-    }
+    Current = Back;
     Previous = NULL;
+    // The GL set-up of the version that comes back, where the crashed one
+    // had set up its own.
+    if (Back != NULL && Back->InitGLCode != Crashed->InitGLCode)
+        RedoGLSetUp();
 }
 
 // Run one hook of the current version, if one runs; a crash in it takes
@@ -115,7 +142,44 @@ template <class Call> static void RunInScene(const char* Hook, Call Hooked)
     TakeOut(Running, Hook, Signal);
 }
 
+// The current version's InitGL again, on the projection and model-view
+// matrices the shell set up before the first.
+static void RedoGLSetUp()
+{
+    ReshapeGL(ScreenWidth, ScreenHeight);
+    RunInScene("InitGL", [](SceneVersion* V) { V->InitGL(LiveScreen); });
+}
+
 // ---- Versions ----
+
+// A variable's name as its source writes it: the file a static is named
+// with left out, a function's static shown with its function.
+static std::string SourceName(const std::string& Name)
+{
+    std::string Symbol = Name.substr(Name.rfind(':') + 1);
+    int Status = 0;
+    char* Plain = abi::__cxa_demangle(Symbol.c_str(), NULL, NULL, &Status);
+    if (Plain == NULL)
+        return Symbol;
+    Symbol = Plain;
+    free(Plain);
+    return Symbol;
+}
+
+// One line for the variables that start again, a few of them by name.
+static void SayResized(const std::vector<std::string>& Names)
+{
+    const size_t Shown = 3;
+    std::string List;
+    for (size_t I = 0; I < Names.size() && I < Shown; I++)
+        List += (I == 0 ? "" : I + 1 == Names.size() ? " and " : ", ") + SourceName(Names[I]);
+    if (Names.size() > Shown)
+        List += " and " + std::to_string(Names.size() - Shown) + " more";
+    if (Names.size() == 1)
+        Say("Live: %s starts again: its size changed\n", List.c_str());
+    else if (!Names.empty())
+        Say("Live: %s start again: their sizes changed\n", List.c_str());
+}
 
 // The library as built, under a fresh name in its own folder: the loader
 // takes a known name for the library it has, and a build may overwrite the
@@ -180,6 +244,10 @@ static bool LoadVersion(std::string* Error)
         if (Error->empty())
             ReadLiveVariables(Copy.c_str(), (size_t)Map->l_addr, &New->Variables, Error);
     }
+    std::string Unknown;
+    if (Error->empty()
+        && !FingerprintFunction(LiveObjects, "_Z6InitGLP11SDL_Surface", &New->InitGLCode, &Unknown))
+        Say("Live: cannot tell whether InitGL changed (%s): F5 runs it\n", Unknown.c_str());
     unlink(Copy.c_str());
     if (!Error->empty()) {
         if (Library != NULL)
@@ -187,14 +255,34 @@ static bool LoadVersion(std::string* Error)
         delete New;
         return false;
     }
+    std::vector<std::string> Resized;
     if (Current != NULL)
-        CarryLiveVariables(Current->Variables, New->Variables);
+        CarryLiveVariables(Current->Variables, New->Variables, &Resized);
     New->Number = (int)Versions.size() + 1;
     Versions.push_back(New);
     Previous = Current;
     Current = New;
-    Log("Live: version %d\n", New->Number);
+    Say("Live: version %d\n", New->Number);
+    SayResized(Resized);
     return true;
+}
+
+// Run the build to its end, for the start: the saves it sees are built next.
+static int BuildNow(std::string* Output, std::string* Error)
+{
+    BuildStarted = Seconds();
+    if (!StartLiveBuild(LiveBuildCommand, LiveObjects, Error))
+        return -1;
+    int Built;
+    while ((Built = PollLiveBuild(Output)) == 0) {
+        if (LiveSourcesSaved())
+            SavePending = true;
+        usleep(20000);
+    }
+    BuildEnded = Seconds();
+    fputs(Output->c_str(), stderr);
+    *Error = Built < 0 ? FirstBuildError(*Output) : "";
+    return Built;
 }
 
 // Start a build on a save, and swap in what a finished build made.
@@ -206,8 +294,8 @@ static void FollowSaves()
     if (SavePending && !LiveBuildRunning()) {
         SavePending = false;
         BuildStarted = Seconds();
-        if (!StartLiveBuild(LiveBuildCommand, &Error))
-            Log("Live: build failed: %s\n", Error.c_str());
+        if (!StartLiveBuild(LiveBuildCommand, LiveObjects, &Error))
+            Say("Live: build failed: %s\n", Error.c_str());
         return;
     }
     int Built = LiveBuildRunning() ? PollLiveBuild(&Output) : 0;
@@ -215,20 +303,23 @@ static void FollowSaves()
         return;
     fputs(Output.c_str(), stderr);
     if (Built < 0) {
-        Log("Live: build failed: %s\n", FirstBuildError(Output).c_str());
+        Say("Live: build failed: %s\n", FirstBuildError(Output).c_str());
         return;
     }
     BuildEnded = Seconds();
-    bool Fresh = Current == NULL;
+    SceneVersion* Old = Current;
     if (!LoadVersion(&Error)) {
-        Log("Live: build failed: %s\n", Error.c_str());
+        Say("Live: build failed: %s\n", Error.c_str());
         return;
     }
     TimedVersion = Current->Number;
-    // With nothing to carry over, the version starts as in its own program.
-    if (Fresh) {
+    // With nothing to carry over, the version starts as in its own program;
+    // otherwise only a changed GL set-up runs again.
+    if (Old == NULL) {
         RunInScene("InitGL", [](SceneVersion* V) { V->InitGL(LiveScreen); });
         RunInScene("Initialize", [](SceneVersion* V) { V->Initialize(); });
+    } else if (Current->InitGLCode != Old->InitGLCode) {
+        RedoGLSetUp();
     }
 }
 
@@ -238,9 +329,23 @@ bool InitGL(SDL_Surface* S)
 {
     LiveScreen = S;
     CatchFatalSignals(CatchSceneCrash, ShellActions);
-    std::string Error;
+    std::string Error, Output;
+    if (!WatchLiveSources(LiveSources, &Error)) {
+        Say("Live: cannot watch the sources: %s\n", Error.c_str());
+        return false;
+    }
+    // Sources edited while the program did not run are built first.
+    if (LiveLibraryOutdated(LiveLibrary, LiveSources)) {
+        Say("Live: the sources changed since the last build: building\n");
+        if (BuildNow(&Output, &Error) < 0)
+            Say("Live: build failed: %s\n", Error.c_str());
+        else
+            TimedVersion = 1;
+        if (LiveLibraryOutdated(LiveLibrary, LiveSources) && access(LiveLibrary, R_OK) == 0)
+            Say("Live: running the last build, older than the sources\n");
+    }
     if (!LoadVersion(&Error)) {
-        Log("Live: %s\n", Error.c_str());
+        Say("Live: %s\n", Error.c_str());
         return false;
     }
     bool Ready = false;
@@ -250,11 +355,6 @@ bool InitGL(SDL_Surface* S)
 
 bool Initialize()
 {
-    std::string Error;
-    if (!WatchLiveSources(LiveSources, &Error)) {
-        Log("Live: cannot watch the sources: %s\n", Error.c_str());
-        return false;
-    }
     bool Ready = false;
     RunInScene("Initialize", [&](SceneVersion* V) { Ready = V->Initialize(); });
     if (Current != NULL)
@@ -269,8 +369,9 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
     FollowSaves();
     bool F5 = Keys != NULL && Keys[SDLK_F5];
     if (F5 && !F5WasDown && Current != NULL) {
-        Log("Live: version %d restarted\n", Current->Number);
+        Say("Live: version %d restarted\n", Current->Number);
         RunInScene("Deinitialize", [](SceneVersion* V) { V->Deinitialize(); });
+        RedoGLSetUp();
         RunInScene("Initialize", [](SceneVersion* V) { V->Initialize(); });
     }
     F5WasDown = F5;

@@ -1,18 +1,22 @@
 // A scene for the live program's test, which writes each version of it from
-// this text: LIVE_TAG names the version, LIVE_COLOUR is its clear colour,
-// LIVE_CRASH and LIVE_DRAW let a version crash or lack its Draw. The first
-// frame of each version logs the counter and the function-level static it
-// carried over.
+// this text: LIVE_TAG names the version, LIVE_COLOUR is the clear colour its
+// InitGL sets, LIVE_ANGLE the type of a variable a version may resize, and
+// LIVE_UPDATE, LIVE_DRAW let a version do more in Update, crash there or
+// lack its Draw. The first frame of each version logs the counter and the
+// function-level static it carried over.
 #include <GL/gl.h>
 #include <pellacorn/error.h>
 #include <pellacorn/main.h>
 
 int Frames;
+LIVE_ANGLE Angle;
 static bool SaidLIVE_TAG; // new in each version, so it starts false
 
 bool InitGL(SDL_Surface* S)
 {
     (void)S;
+    glClearColor(LIVE_COLOUR, 1.0f);
+    Log("InitGL\n");
     return true;
 }
 
@@ -25,23 +29,22 @@ bool Initialize()
 
 void Update(Uint32 Milliseconds, Uint8* Keys)
 {
-    (void)Milliseconds;
     static int Calls;
     Frames++;
     Calls++;
+    Angle += Milliseconds;
     if (!SaidLIVE_TAG) {
         SaidLIVE_TAG = true;
         Log("LIVE_TAG frames=%d calls=%d\n", Frames, Calls);
     }
     if (Keys != NULL && Keys[SDLK_ESCAPE])
         TerminateApplication();
-    LIVE_CRASH
+    LIVE_UPDATE
 }
 
 void LIVE_DRAW(SDL_Surface* Screen)
 {
     (void)Screen;
-    glClearColor(LIVE_COLOUR, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
