@@ -28,7 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
-from support.xharness import ASSETS, SOURCE, Xvfb, find_window, wait_for  # noqa: E402
+from support.xharness import ASSETS, SOURCE, TITLE, Xvfb, find_window, wait_for  # noqa: E402
 
 # The demo's scene and the headers it includes from src/, in their folders.
 DEMO_FILES = ["app.cpp", "app.h", "main.h", "error.h", "shell/imagefile.h", "shell/layer.h"]
@@ -141,7 +141,7 @@ def main():
         for label, folder, source, pattern, form, start in scenes:
             run = LiveRun(folder, build(folder, prefix, label), server)
             try:
-                find_window(server)
+                find_window(server, TITLE if label == "demo" else label)
                 log = os.path.join(folder, "log.txt")
                 wait_for(lambda: os.path.exists(log) and "Live: version 1" in open(log).read(),
                          60)

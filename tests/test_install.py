@@ -14,8 +14,8 @@ import tempfile
 import unittest
 
 from support.wm import colour_box, grab, size
-from support.xharness import (CLOSING, HEADER, PROGRAM, Run, Xvfb, find_window, lit_frame,
-                              quit_with_escape, run_tool, screenshot, wait_for)
+from support.xharness import (CLOSING, HEADER, PROGRAM, TITLE, Run, Xvfb, find_window,
+                              lit_frame, quit_with_escape, run_tool, screenshot, wait_for)
 
 BUILD = os.environ["PELLACORN_BUILD"]
 SOURCE = os.environ["PELLACORN_SOURCE"]
@@ -90,12 +90,13 @@ class Installed(unittest.TestCase):
         self.assertEqual((int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")),
                          (48, 48))
 
-    def run_and_quit(self, folder, program, env=None, check=None):
-        """Starts a program in a folder, lets check(window) look at it,
-        quits it with Escape (status 0) and gives the run."""
+    def run_and_quit(self, folder, program, env=None, check=None, title=TITLE):
+        """Starts a program in a folder, finds its window by its caption,
+        lets check(window) look at it, quits it with Escape (status 0) and
+        gives the run."""
         run = Run(folder, self.server, program=program, env=env)
         try:
-            window = find_window(self.server, run=run)
+            window = find_window(self.server, title, run=run)
             self.assertIsNotNone(window, run.stderr)
             if check is not None:
                 check(window)
@@ -193,7 +194,8 @@ class Installed(unittest.TestCase):
         stacks = [{}] + ([{"LD_LIBRARY_PATH": compat}] if os.path.isdir(compat) else [])
         for program, env in [(p, e) for p in programs for e in stacks]:
             with self.subTest(program=program, env=env):
-                run = self.run_and_quit(project, program, env, self.badge_shows)
+                # Captioned with its own name.
+                run = self.run_and_quit(project, program, env, self.badge_shows, "spinner")
                 log = run.log()
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 self.assertEqual(log[len(HEADER):-len(CLOSING)].count("\n"), 1,
@@ -207,7 +209,8 @@ class Installed(unittest.TestCase):
             with self.subTest(example=name):
                 build = os.path.join(self.scratch, name + "-build")
                 self.build_project(os.path.join(examples, name), build)
-                run = self.run_and_quit(build, os.path.join(build, name))
+                run = self.run_and_quit(build, os.path.join(build, name),
+                                        title=name if name == "starter" else TITLE)
                 log = run.log()
                 self.assertTrue(log.startswith(HEADER) and log.endswith(CLOSING), log)
                 self.assertNotIn("icon", log.lower())

@@ -27,6 +27,7 @@ bool Initialize()
 {
     // The shell draws no frame until the scene says the window is shown.
     AppStatus.Visible = AppStatus.MouseFocus = AppStatus.KeyboardFocus = true;
+    SDL_WM_SetCaption("@SCENE@", NULL); // the shell's is the demo's title
     Angle = Seconds = 0.0f;
 
     // Any SDL surface will do, loaded from a file or drawn; pure black is
