@@ -25,7 +25,7 @@ set(PELLACORN_EMXX_ENV ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 set(PELLACORN_WEB_WRAPS SDL_SetVideoMode SDL_GetVideoSurface SDL_UpperBlit SDL_FillRect
     SDL_UpdateRects SDL_UpdateRect SDL_SetColorKey SDL_FreeSurface SDL_LockSurface
     SDL_UnlockSurface SDL_GL_SwapBuffers SDL_GetKeyState SDL_WM_ToggleFullScreen Mix_LoadMUS
-    Mix_PlayMusic SDL_SetError SDL_GetError glShadeModel glHint alarm)
+    Mix_PlayMusic SDL_GetError glShadeModel glHint alarm)
 set(PELLACORN_WEB_LINK -sUSE_SDL=1 -sLEGACY_GL_EMULATION=1 -sSTB_IMAGE=1 -sEXIT_RUNTIME=1 -sMINIFY_HTML=0
     -sALLOW_MEMORY_GROWTH=1 -sEXPORTED_RUNTIME_METHODS=FS)
 foreach(wrapped ${PELLACORN_WEB_WRAPS})
@@ -46,12 +46,25 @@ set(PELLACORN_WEB_HOST src/error.cpp src/shell/start.cpp src/shell/window.cpp
 # until the answer is yes.
 function(pellacorn_check_web)
   get_property(asked GLOBAL PROPERTY PELLACORN_WEB_ASKED)
-  if(asked OR (DEFINED PELLACORN_WEB_MISSING AND PELLACORN_WEB_MISSING STREQUAL ""))
+  if(asked)
     return()
   endif()
   set_property(GLOBAL PROPERTY PELLACORN_WEB_ASKED TRUE)
   find_program(PELLACORN_EMXX em++)
   find_program(PELLACORN_EMNM emnm)
+  # Some releases' emnm, started through a link, looks for its script beside
+  # the link; started by its own path, it finds it.
+  if(PELLACORN_EMNM)
+    execute_process(COMMAND ${PELLACORN_EMNM} --version RESULT_VARIABLE broken
+                    OUTPUT_QUIET ERROR_QUIET)
+    if(broken)
+      get_filename_component(real ${PELLACORN_EMNM} REALPATH)
+      set(PELLACORN_EMNM ${real} CACHE FILEPATH "Emscripten's nm" FORCE)
+    endif()
+  endif()
+  if(DEFINED PELLACORN_WEB_MISSING AND PELLACORN_WEB_MISSING STREQUAL "")
+    return()
+  endif()
   set(missing "")
   if(NOT PELLACORN_EMXX OR NOT PELLACORN_EMNM)
     set(missing "Emscripten (em++) is not found")

@@ -66,7 +66,7 @@ extern "C" int __wrap_Mix_PlayMusic(Mix_Music* Music, int Loops)
 // fixed text: a failure's reason would never reach the log.
 static char LastError[512];
 
-extern "C" int __wrap_SDL_SetError(const char* Format, ...)
+extern "C" int SetWebError(const char* Format, ...)
 {
     va_list Args;
     va_start(Args, Format);
