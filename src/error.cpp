@@ -30,23 +30,44 @@ bool InitErrorLog()
     return true;
 }
 
-int Log(const char* szFormat, ...)
+static void WriteLog(const char* Format, va_list Args)
 {
     if (ErrorLog == NULL)
-        return 0;
-    va_list Args;
-    va_start(Args, szFormat);
-    vfprintf(ErrorLog, szFormat, Args);
-    va_end(Args);
+        return;
+    va_list Again;
+    va_copy(Again, Args);
+    vfprintf(ErrorLog, Format, Args);
     fflush(ErrorLog);
 #ifdef __EMSCRIPTEN__
     // In a browser the file is out of sight: each message also goes to the
     // console, where a developer looks first.
-    va_start(Args, szFormat);
-    vprintf(szFormat, Args);
-    va_end(Args);
+    vprintf(Format, Again);
 #endif
+    va_end(Again);
+}
+
+int Log(const char* szFormat, ...)
+{
+    va_list Args;
+    va_start(Args, szFormat);
+    WriteLog(szFormat, Args);
+    va_end(Args);
     return 0;
+}
+
+void LogTo(FILE* Echo, const char* Format, ...)
+{
+    va_list Args;
+    va_start(Args, Format);
+    if (Echo != NULL) {
+        va_list Again;
+        va_copy(Again, Args);
+        vfprintf(Echo, Format, Again);
+        va_end(Again);
+        fflush(Echo);
+    }
+    WriteLog(Format, Args);
+    va_end(Args);
 }
 
 void CloseErrorLog()

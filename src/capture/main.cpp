@@ -33,8 +33,7 @@ static void Fail(const char* Format, ...)
     vsnprintf(Text, sizeof Text, Format, Args);
     va_end(Args);
     StopEncoderThread(NULL); // not writing while the file goes
-    fprintf(stderr, "Capture failed: %s\n", Text);
-    Log("Capture failed: %s\n", Text);
+    LogTo(stderr, "Capture failed: %s\n", Text);
     exit(1);
 }
 

@@ -9,7 +9,6 @@
 #include <link.h>
 #include <setjmp.h>
 #include <signal.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
 #include "build.h"
 #include "code.h"
-#include "state.h"
+#include "error.h"
 #include "main.h"
 #include "shell/crash.h"
+#include "state.h"
 
 // Written for each scene by pellacorn_add_live_scene: the library as its
 // build leaves it, the command that rebuilds it, its sources and the
@@ -66,21 +65,6 @@ static bool SavePending, F5WasDown;
 static int TimedVersion;
 static double BuildStarted, BuildEnded;
 
-// What the live program says goes to the log and to the terminal, where
-// the one who saves looks.
-static void Say(const char* Format, ...) __attribute__((format(printf, 1, 2)));
-static void Say(const char* Format, ...)
-{
-    char Text[1024];
-    va_list Args;
-    va_start(Args, Format);
-    vsnprintf(Text, sizeof Text, Format, Args);
-    va_end(Args);
-    Log("%s", Text);
-    fputs(Text, stdout);
-    fflush(stdout);
-}
-
 static double Seconds()
 {
     struct timespec Now;
@@ -112,11 +96,11 @@ static void TakeOut(SceneVersion* Crashed, const char* Hook, int Signal)
     std::string Name = std::string("SIG") + sigabbrev_np(Signal);
     SceneVersion* Back = Previous != Crashed ? Previous : NULL;
     if (Back != NULL)
-        Say("Live: version %d crashed in %s (%s), back to version %d\n", Crashed->Number, Hook,
-            Name.c_str(), Back->Number);
+        LogTo(stdout, "Live: version %d crashed in %s (%s), back to version %d\n", Crashed->Number,
+            Hook, Name.c_str(), Back->Number);
     else
-        Say("Live: version %d crashed in %s (%s), waiting for the next save\n", Crashed->Number,
-            Hook, Name.c_str());
+        LogTo(stdout, "Live: version %d crashed in %s (%s), waiting for the next save\n",
+            Crashed->Number, Hook, Name.c_str());
     Current = Back;
     Previous = NULL;
     // The GL set-up of the version that comes back, where the crashed one
@@ -176,9 +160,9 @@ static void SayResized(const std::vector<std::string>& Names)
     if (Names.size() > Shown)
         List += " and " + std::to_string(Names.size() - Shown) + " more";
     if (Names.size() == 1)
-        Say("Live: %s starts again: its size changed\n", List.c_str());
+        LogTo(stdout, "Live: %s starts again: its size changed\n", List.c_str());
     else if (!Names.empty())
-        Say("Live: %s start again: their sizes changed\n", List.c_str());
+        LogTo(stdout, "Live: %s start again: their sizes changed\n", List.c_str());
 }
 
 // The library as built, under a fresh name in its own folder: the loader
@@ -247,7 +231,8 @@ static bool LoadVersion(std::string* Error)
     std::string Unknown;
     if (Error->empty()
         && !FingerprintFunction(LiveObjects, "_Z6InitGLP11SDL_Surface", &New->InitGLCode, &Unknown))
-        Say("Live: cannot tell whether InitGL changed (%s): F5 runs it\n", Unknown.c_str());
+        LogTo(
+            stdout, "Live: cannot tell whether InitGL changed (%s): F5 runs it\n", Unknown.c_str());
     unlink(Copy.c_str());
     if (!Error->empty()) {
         if (Library != NULL)
@@ -262,7 +247,7 @@ static bool LoadVersion(std::string* Error)
     Versions.push_back(New);
     Previous = Current;
     Current = New;
-    Say("Live: version %d\n", New->Number);
+    LogTo(stdout, "Live: version %d\n", New->Number);
     SayResized(Resized);
     return true;
 }
@@ -295,7 +280,7 @@ static void FollowSaves()
         SavePending = false;
         BuildStarted = Seconds();
         if (!StartLiveBuild(LiveBuildCommand, LiveObjects, &Error))
-            Say("Live: build failed: %s\n", Error.c_str());
+            LogTo(stdout, "Live: build failed: %s\n", Error.c_str());
         return;
     }
     int Built = LiveBuildRunning() ? PollLiveBuild(&Output) : 0;
@@ -303,13 +288,13 @@ static void FollowSaves()
         return;
     fputs(Output.c_str(), stderr);
     if (Built < 0) {
-        Say("Live: build failed: %s\n", FirstBuildError(Output).c_str());
+        LogTo(stdout, "Live: build failed: %s\n", FirstBuildError(Output).c_str());
         return;
     }
     BuildEnded = Seconds();
     SceneVersion* Old = Current;
     if (!LoadVersion(&Error)) {
-        Say("Live: build failed: %s\n", Error.c_str());
+        LogTo(stdout, "Live: build failed: %s\n", Error.c_str());
         return;
     }
     TimedVersion = Current->Number;
@@ -331,21 +316,21 @@ bool InitGL(SDL_Surface* S)
     CatchFatalSignals(CatchSceneCrash, ShellActions);
     std::string Error, Output;
     if (!WatchLiveSources(LiveSources, &Error)) {
-        Say("Live: cannot watch the sources: %s\n", Error.c_str());
+        LogTo(stdout, "Live: cannot watch the sources: %s\n", Error.c_str());
         return false;
     }
     // Sources edited while the program did not run are built first.
     if (LiveLibraryOutdated(LiveLibrary, LiveSources)) {
-        Say("Live: the sources changed since the last build: building\n");
+        LogTo(stdout, "Live: the sources changed since the last build: building\n");
         if (BuildNow(&Output, &Error) < 0)
-            Say("Live: build failed: %s\n", Error.c_str());
+            LogTo(stdout, "Live: build failed: %s\n", Error.c_str());
         else
             TimedVersion = 1;
         if (LiveLibraryOutdated(LiveLibrary, LiveSources) && access(LiveLibrary, R_OK) == 0)
-            Say("Live: running the last build, older than the sources\n");
+            LogTo(stdout, "Live: running the last build, older than the sources\n");
     }
     if (!LoadVersion(&Error)) {
-        Say("Live: %s\n", Error.c_str());
+        LogTo(stdout, "Live: %s\n", Error.c_str());
         return false;
     }
     bool Ready = false;
@@ -369,7 +354,7 @@ void Update(Uint32 Milliseconds, Uint8* Keys)
     FollowSaves();
     bool F5 = Keys != NULL && Keys[SDLK_F5];
     if (F5 && !F5WasDown && Current != NULL) {
-        Say("Live: version %d restarted\n", Current->Number);
+        LogTo(stdout, "Live: version %d restarted\n", Current->Number);
         RunInScene("Deinitialize", [](SceneVersion* V) { V->Deinitialize(); });
         RedoGLSetUp();
         RunInScene("Initialize", [](SceneVersion* V) { V->Initialize(); });

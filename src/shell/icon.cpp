@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "error.h"
-#include "imagefile.h"
+#include "iconfile.h"
 #include "main.h"
 
 const int MaxIconSize = 1024;
@@ -18,16 +18,9 @@ static Uint8* volatile IconMask;
 
 SDL_Surface* SetUpIcon(char* File)
 {
-    SDL_Surface* Icon = LoadCheckedBMP(File);
-    if (Icon == NULL) {
-        Log("Unable to load icon: %s\n", SDL_GetError());
+    SDL_Surface* Icon = LoadIconFile(File);
+    if (Icon == NULL)
         return NULL;
-    }
-    if (Icon->w % 8 != 0) {
-        Log("Icon width must be a multiple of 8\n");
-        SDL_FreeSurface(Icon);
-        return NULL;
-    }
     if (Icon->format->palette == NULL) {
         Log("Icon file must have a palette.\n");
         SDL_FreeSurface(Icon);

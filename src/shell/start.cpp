@@ -15,9 +15,7 @@ bool StartFailuresOnStderr;
 // for it, and the end of the process.
 static void ExitSaying(const char* Format, const char* Reason)
 {
-    Log(Format, Reason);
-    if (StartFailuresOnStderr)
-        fprintf(stderr, Format, Reason);
+    LogTo(StartFailuresOnStderr ? stderr : NULL, Format, Reason);
     exit(1);
 }
 

@@ -2,12 +2,10 @@
 // shown as the page's icon. The browser decodes a BMP to RGBA, so whether
 // it had a palette cannot be asked; its transparency is left to the file.
 #include <emscripten.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include "error.h"
 #include "main.h"
-#include "shell/imagefile.h"
+#include "shell/iconfile.h"
 
 EM_JS(void, ShowPageIconJS, (const char* File), {
     var Bytes = FS.readFile(UTF8ToString(File));
@@ -19,16 +17,9 @@ EM_JS(void, ShowPageIconJS, (const char* File), {
 
 SDL_Surface* SetUpIcon(char* File)
 {
-    SDL_Surface* Icon = LoadCheckedBMP(File);
-    if (Icon == NULL) {
-        Log("Unable to load icon: %s\n", SDL_GetError());
+    SDL_Surface* Icon = LoadIconFile(File);
+    if (Icon == NULL)
         return NULL;
-    }
-    if (Icon->w % 8 != 0) {
-        Log("Icon width must be a multiple of 8\n");
-        SDL_FreeSurface(Icon);
-        return NULL;
-    }
     ShowPageIconJS(File);
     return Icon;
 }
